@@ -1,0 +1,160 @@
+// Opening, update transactions and closing.
+//
+// Every change to an archive is made in an update transaction: operations
+// only mark directory items as pending, and the outermost EndUpdate applies
+// all of them in one step (ApplyUpdate), which also writes the directory.
+// BeginUpdate keeps a copy of the directory so that the apply step can put
+// the archive back exactly as it was when the update is cancelled or fails.
+#include <memory>
+#include <string>
+
+#include "engine/archiver.h"
+#include "engine/za_exception.h"
+#include "platform/file_stream.h"
+#include "platform/memory_stream.h"
+#include "platform/path.h"
+#include "platform/text.h"
+
+namespace tessaly::engine {
+
+bool TZABaseArchiver::HasFileNamePart() const {
+  return !platform::ExtractFileName(FileName).empty();
+}
+
+bool TZABaseArchiver::IsRemovable(const std::string& name) {
+  const std::string drive =
+      platform::AnsiUpperCase(platform::ExtractFileDrive(name));
+  if (drive == "A:" || drive == "B:") return true;
+  return env_.DriveTypeOf(name) == platform::DriveType::kRemovable;
+}
+
+void TZABaseArchiver::Open(uint16_t Mode) {
+  if (!in_memory_ && !HasFileNamePart()) throw EZAException(10, this);
+  if (Mode != kOpenCreate && !env_.FileExists(FileName) &&
+      spanning_mode_ != smSpanning && !IsRemovable(FileName)) {
+    throw EZAException(12, {FileName}, this);
+  }
+  if (Mode != kOpenCreate && in_memory_) {
+    throw EZAException(28, {FileName}, this);
+  }
+  Close();
+  OpenMode = Mode;
+  if (Mode == kOpenCreate || in_memory_) {
+    CreateArchive();
+  } else {
+    OpenExisting();
+  }
+  ArchiveOpen = true;
+  if (AfterOpen) AfterOpen(this);
+}
+
+void TZABaseArchiver::CreateArchive() {
+  CurrentVolume.Reset();
+  if (in_memory_) {
+    ReplaceArchiveStream(std::make_unique<platform::MemoryStream>(), "");
+  } else {
+    CurrentVolume.SetFirst(true);
+    OpenVolume(CurrentVolume);
+  }
+  DirManager = std::make_unique<TZADirManager>(archive_stream_.get(), *this,
+                                               /*creating=*/true);
+}
+
+void TZABaseArchiver::Open() {
+  UpdateApplied = false;
+  if (!in_memory_ && !HasFileNamePart()) throw EZAException(9, this);
+  uint16_t mode;
+  if (in_memory_ || !env_.FileExists(FileName)) {
+    mode = kOpenCreate;
+  } else if (env_.OpenFile(FileName, kOpenReadWriteDenyWrite) != nullptr) {
+    mode = kOpenReadWriteDenyWrite;  // the probe file closes at once
+  } else {
+    mode = kOpenReadOnlyDenyNone;
+  }
+  Open(mode);
+}
+
+void TZABaseArchiver::Close() {
+  if (!ArchiveOpen) {
+    // Leftovers of a failed open.
+    DirManager.reset();
+    ReleaseArchiveStream();
+    CurrentVolume.Reset();
+    return;
+  }
+  try {
+    ApplyUpdate();
+    platform::Stream* stream = ArchiveStream();
+    if (stream != nullptr && stream->Size() == 0 && DirManager) {
+      // An archive that never got an entry still gets its end record.
+      DirManager->SaveDir(true);
+    }
+  } catch (...) {
+    // Closing always succeeds; the archive is released whatever happened.
+  }
+  ArchiveOpen = false;
+  DirManager.reset();
+  ReleaseArchiveStream();
+  CurrentVolume.Reset();
+}
+
+void TZABaseArchiver::SetActive(bool value) {
+  if (value && !ArchiveOpen) {
+    Open();
+  } else if (!value && ArchiveOpen) {
+    Close();
+  }
+}
+
+void TZABaseArchiver::BeginUpdate() {
+  if (spanning_mode_ != smNone && UpdateApplied) throw EZAException(62);
+  if (UpdateCount == 0) {
+    SetActive(true);
+    if ((OpenMode & 0x3) == 0) throw EZAException(32, this);
+    TZADirArray& dir = DirManager->Dir;
+    for (int32_t i = 0; i < dir.Count(); ++i) dir.ItemPtr(i).Pending = false;
+    DirManager->SavedDir.Assign(dir);
+  }
+  ++UpdateCount;
+}
+
+void TZABaseArchiver::EndUpdate() {
+  if (UpdateCount <= 0) return;
+  if (UpdateCount > 1) {
+    --UpdateCount;
+    return;
+  }
+  UpdateApplied = true;
+  ApplyUpdate();
+  if (spanning_mode_ != smNone && OpenMode == kOpenCreate) {
+    // The volumes exist now: later volume changes reopen them.
+    OpenMode = kOpenReadWriteDenyWrite;
+  }
+}
+
+void TZABaseArchiver::DiscardUpdate() {
+  if (UpdateCount > 0) UpdateCount = 0;
+}
+
+void TZABaseArchiver::AddMatchingFiles() {
+  if (!ArchiveOpen) throw EZAException(13, this);
+  if (UpdateCount == 0 && DirManager->Dir.Count() > 0 &&
+      spanning_mode_ != smNone) {
+    throw EZAException(52, this);
+  }
+  BeginUpdate();
+  try {
+    // The archive never adds its own file.
+    TStringList exclusions;
+    exclusions.Assign(ExclusionMasks);
+    exclusions.Add(ResolvePath("", FileName, CurrentBaseDir));
+    ScanFileMasks(FileMasks, Options.SearchAttr, Options.Recurse,
+                  /*move=*/false, exclusions);
+    EndUpdate();
+  } catch (...) {
+    DiscardUpdate();
+    throw;
+  }
+}
+
+}  // namespace tessaly::engine
