@@ -1,0 +1,33 @@
+#include "platform/env.h"
+
+namespace tessaly::platform {
+
+const char* ErrorKindName(ErrorKind kind) {
+  switch (kind) {
+    case ErrorKind::kNone:
+      return "no error";
+    case ErrorKind::kNotFound:
+      return "not found";
+    case ErrorKind::kAccessDenied:
+      return "access denied";
+    case ErrorKind::kDiskFull:
+      return "disk full";
+    case ErrorKind::kIsDirectory:
+      return "is a directory";
+    case ErrorKind::kIOError:
+      return "I/O error";
+  }
+  return "unknown error";
+}
+
+bool Env::FileExists(const std::string& path) {
+  const int32_t attributes = FileAttributes(path);
+  return attributes != -1 && (attributes & kAttrDirectory) == 0;
+}
+
+bool Env::DirectoryExists(const std::string& path) {
+  const int32_t attributes = FileAttributes(path);
+  return attributes != -1 && (attributes & kAttrDirectory) != 0;
+}
+
+}  // namespace tessaly::platform
