@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Builds and tests everything: installs what a fresh Debian 12 machine lacks,
-# then configures, builds and runs the whole test suite twice: a normal
-# optimised build and an AddressSanitizer + UndefinedBehaviorSanitizer build.
+# then configures and builds two configurations (optimised, and
+# AddressSanitizer + UndefinedBehaviorSanitizer), runs the archive-opening
+# fuzzer for a bounded time, and runs the whole test suite in both
+# configurations. Ends with one line "N passed, N failed".
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 
 jobs=$(nproc)
-status=0
 for config in release asan; do
   dir=build/$config
   flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo)
@@ -18,11 +19,33 @@ for config in release asan; do
   echo "=== $config: configure and build"
   cmake -S . -B "$dir" -G Ninja "${flags[@]}" >/dev/null
   cmake --build "$dir" -j "$jobs"
+done
+
+status=0
+echo "=== fuzz"
+if ! scripts/fuzz.sh "${TESSALY_FUZZ_SECONDS:-60}" build/release/app/tzip; then
+  echo "fuzz: FAILED"
+  status=1
+fi
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+passed=0
+failed=0
+for config in release asan; do
   echo "=== $config: test"
-  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
-  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-  if ! ctest --test-dir "$dir" --output-on-failure -j "$jobs"; then
+  log=build/$config/ctest.log
+  if ! ctest --test-dir "build/$config" --output-on-failure -j "$jobs" | tee "$log"; then
+    status=1
+  fi
+  summary=$(grep -E '[0-9]+ tests failed out of [0-9]+' "$log" | tail -n 1 || true)
+  if [[ $summary =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+    failed=$((failed + BASH_REMATCH[1]))
+    passed=$((passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+  else
     status=1
   fi
 done
+if [[ $status -ne 0 && $failed -eq 0 ]]; then failed=1; fi
+echo "tests: $passed passed, $failed failed"
 exit $status

@@ -83,6 +83,7 @@ TEST_F(TransactionTest, FileNameWithoutNameRaisesNineOrTen) {
 }
 
 TEST_F(TransactionTest, InMemoryArchiveCanOnlyBeCreated) {
+  dir_.WriteFile("out.zip", "");  // a missing file would give 12 first
   zip_.SetInMemory(true);
   EXPECT_EQ(CodeOf([&] { zip_.Open(kOpenReadOnlyDenyNone); }), 28);
   EXPECT_EQ(last_message_,
@@ -91,6 +92,8 @@ TEST_F(TransactionTest, InMemoryArchiveCanOnlyBeCreated) {
   zip_.Open();
   EXPECT_TRUE(zip_.IsOpen());
   EXPECT_EQ(zip_.OpenMode, kOpenCreate);
+  zip_.Close();
+  EXPECT_EQ(dir_.ReadFile("out.zip"), "") << "the disk file is left alone";
 }
 
 TEST_F(TransactionTest, AddMatchingFilesNeedsAnOpenArchive) {

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Times tzip with the collector's settings against Info-ZIP zip and against
+# the compression floor (the same zlib calls on the same blocks, writing
+# nothing), over several runs, and prints the medians, the ratios, the total
+# output sizes and tzip's peak resident memory.
+#
+#   bench/compare_peers.sh [BUILD_DIR] [DATA_MB] [RUNS]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build/release}
+mb=${2:-200}
+runs=${3:-3}
+
+for tool in "$build/app/tzip" "$build/bench/deflate_floor"; do
+  [[ -x $tool ]] || { echo "missing $tool: build first (scripts/test.sh)"; exit 1; }
+done
+command -v zip >/dev/null || { echo "missing Info-ZIP zip"; exit 1; }
+[[ -x /usr/bin/time ]] || { echo "missing /usr/bin/time (package time)"; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+data=$work/data
+python3 "$root/bench/make_data.py" "$data" "$mb"
+mapfile -t files < <(cd "$data" && ls)
+
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+seconds() {  # seconds taken by "$@", output discarded
+  local start end
+  start=$(date +%s.%N)
+  "$@" >/dev/null 2>&1
+  end=$(date +%s.%N)
+  awk -v a="$start" -v b="$end" 'BEGIN {print b - a}'
+}
+sum_sizes() { local t=0 f; for f in "$@"; do t=$((t + $(stat -c %s "$f"))); done; echo $t; }
+
+tzip_run() {
+  rm -rf "$work/tzip" && mkdir "$work/tzip"
+  (cd "$data" && "$build/app/tzip" -9 -s 2097152 --classic-naming -p none -R \
+     "$work/tzip/Orvane.zip" "$data/FileList.cfg" "$data/*.dat" "$data/*.rpt" "$data/*.bmp")
+}
+zip_run() {
+  rm -rf "$work/zip" && mkdir "$work/zip"
+  (cd "$data" && zip -q -9 -s 2m -j "$work/zip/Orvane.zip" FileList.cfg *.dat *.rpt *.bmp)
+}
+floor_run() { (cd "$data" && "$build/bench/deflate_floor" 9 "${files[@]}"); }
+
+declare -a t_tzip t_zip t_floor
+for ((i = 0; i < runs; i++)); do
+  t_floor+=("$(seconds floor_run)")
+  t_tzip+=("$(seconds tzip_run)")
+  t_zip+=("$(seconds zip_run)")
+done
+m_tzip=$(printf '%s\n' "${t_tzip[@]}" | median)
+m_zip=$(printf '%s\n' "${t_zip[@]}" | median)
+m_floor=$(printf '%s\n' "${t_floor[@]}" | median)
+
+floor_bytes=$(floor_run | awk '{print $6}')
+tzip_bytes=$(sum_sizes "$work"/tzip/*)
+zip_bytes=$(sum_sizes "$work"/zip/*)
+rss=$( { /usr/bin/time -v bash -c "$(declare -f tzip_run); work=$work data=$data build=$build tzip_run" >/dev/null; } 2>&1 |
+       awk -F: '/Maximum resident set size/ {gsub(/ /,"",$2); print $2}')
+
+printf 'data: %s MB, %d files, %d runs (median)\n' "$mb" "${#files[@]}" "$runs"
+printf 'floor   %8.2f s   %12d bytes of deflate data\n' "$m_floor" "$floor_bytes"
+printf 'tzip    %8.2f s   %12d bytes in %d volumes\n' "$m_tzip" "$tzip_bytes" "$(ls "$work/tzip" | wc -l)"
+printf 'zip     %8.2f s   %12d bytes in %d volumes\n' "$m_zip" "$zip_bytes" "$(ls "$work/zip" | wc -l)"
+printf 'tzip/floor time %.3f\n' "$(awk -v a="$m_tzip" -v b="$m_floor" 'BEGIN {print a / b}')"
+printf 'tzip/zip   time %.3f\n' "$(awk -v a="$m_tzip" -v b="$m_zip" 'BEGIN {print a / b}')"
+printf 'tzip output over floor deflate bytes: %.3f%%\n' "$(awk -v a="$tzip_bytes" -v b="$floor_bytes" 'BEGIN {print (a - b) * 100 / b}')"
+printf 'tzip peak resident memory: %s KiB\n' "$rss"
