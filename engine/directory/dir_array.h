@@ -48,8 +48,10 @@ class TZADirArray {
   // last inserted when several share it), or -1. Returns index >= 0.
   bool FindName(const std::string& name, int32_t& index);
 
-  // Renames item `index` and keeps the name index in step; raises 59 when
-  // the index is out of step with the items.
+  // Renames item `index` and keeps the name index in step. The index is
+  // positional: the name goes to position `index`, appended when the items
+  // before it are named and it is not; raises 59 when an earlier item has no
+  // name yet, and 3 when `index` is outside 0..Count-1.
   void RenameItem(int32_t index, const std::string& name);
 
   // Storage and growth state, exposed for tests.

@@ -66,7 +66,9 @@ class TZADirManager {
   engine::EndRecord EndRecord;
   int64_t PrefixSize = 0;
   bool HasZip64End = false;
-  // Set by LoadDir: the end record's position (start of the end records).
+  // Set by LoadDir: where the end records start (the Zip64 end record when
+  // there is one, else the end record); -1 when no end record was found and
+  // the directory was rebuilt from the local headers.
   int64_t EndRecordPosition = -1;
 };
 

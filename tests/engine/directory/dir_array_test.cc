@@ -1,0 +1,157 @@
+#include "engine/directory/dir_array.h"
+
+#include <utility>
+
+#include <gtest/gtest.h>
+
+#include "engine/za_exception.h"
+#include "platform/memory_stream.h"
+
+namespace tessaly::engine {
+namespace {
+
+TDirItem Named(std::string name, std::vector<uint8_t> extra = {}) {
+  TDirItem item;
+  item.StoredName = std::move(name);
+  if (!extra.empty()) {
+    item.ExtraBlocks.push_back(
+        {0x5455, static_cast<uint16_t>(extra.size()), extra});
+  }
+  return item;
+}
+
+void Fill(TZADirArray& dir, std::initializer_list<const char*> names) {
+  for (const char* name : names) dir.AddItem(Named(name));
+}
+
+int32_t Find(TZADirArray& dir, const std::string& name) {
+  int32_t index = -2;
+  const bool found = dir.FindName(name, index);
+  EXPECT_EQ(found, index >= 0);
+  return index;
+}
+
+template <typename F>
+void ExpectCode(int32_t code, F&& f) {
+  try {
+    f();
+    ADD_FAILURE() << "no exception, expected code " << code;
+  } catch (const EZAException& e) {
+    EXPECT_EQ(e.NativeError(), code) << e.what();
+    // The store raises without an archiver: no name prefix.
+    const std::string text = code < 58 ? "Index out of bounds"
+                                       : "Hashed list of file names is invalid";
+    EXPECT_EQ(std::string(e.what()).rfind(text, 0), 0u) << e.what();
+  }
+}
+
+TEST(DirArrayTest, GrowthStepsDoubleUpToTheLimit) {
+  TZADirArray dir;
+  EXPECT_EQ(dir.Capacity, 0);
+  EXPECT_EQ(dir.GrowStep, 500);
+  const std::pair<int32_t, int32_t> steps[] = {{1, 1000},      {1001, 3000},
+                                               {3001, 7000},   {7001, 15000},
+                                               {15001, 25000}, {25001, 35000}};
+  for (auto [count, capacity] : steps) {
+    dir.SetCount(count);
+    EXPECT_EQ(dir.Capacity, capacity) << "count " << count;
+    EXPECT_EQ(dir.Count(), count);
+  }
+  dir.SetCount(100);  // shrinking keeps the storage
+  EXPECT_EQ(dir.Capacity, 35000);
+  dir.SetCount(0);
+  EXPECT_EQ(dir.Capacity, 0);
+  EXPECT_EQ(dir.GrowStep, 10000);
+  dir.SetCount(1);
+  EXPECT_EQ(dir.Capacity, 10000);
+  dir.SetCount(50000);  // a jump beyond one step allocates exactly
+  EXPECT_EQ(dir.Capacity, 50000);
+}
+
+TEST(DirArrayTest, IndexErrorsHaveTheirCodesAndChangeNothing) {
+  TZADirArray dir;
+  Fill(dir, {"a"});
+  TDirItem item;
+  ExpectCode(1, [&] { dir.PutItem(1, Named("x")); });
+  ExpectCode(2, [&] { dir.GetItem(-1, item); });
+  ExpectCode(3, [&] { dir.ItemPtr(1); });
+  ExpectCode(4, [&] { dir.DeleteItem(5); });
+  EXPECT_EQ(dir.Count(), 1);
+  EXPECT_EQ(Find(dir, "a"), 0);
+
+  dir.SetCount(4);  // three unnamed items, not indexed yet
+  ExpectCode(58, [&] { dir.PutItem(3, Named("d")); });
+  ExpectCode(59, [&] { dir.RenameItem(2, "c"); });
+  dir.RenameItem(1, "b");  // filling in order appends
+  EXPECT_EQ(Find(dir, "B"), 1);
+  EXPECT_EQ(dir.ItemPtr(1).StoredName, "b");
+}
+
+TEST(DirArrayTest, FindNameIgnoresCaseAndFollowsRenameAndDelete) {
+  TZADirArray dir;
+  Fill(dir, {"Docs/Ärger.txt", "b.dat", "c.dat"});
+  EXPECT_EQ(Find(dir, "DOCS/ärger.TXT"), 0);
+  EXPECT_EQ(Find(dir, "missing"), -1);
+
+  dir.RenameItem(1, "New.dat");
+  EXPECT_EQ(Find(dir, "b.dat"), -1);
+  EXPECT_EQ(Find(dir, "new.DAT"), 1);
+  EXPECT_EQ(dir.ItemPtr(1).StoredName, "New.dat");
+
+  dir.DeleteItem(0);
+  EXPECT_EQ(Find(dir, "new.dat"), 0);
+  EXPECT_EQ(Find(dir, "c.dat"), 1);
+  dir.DeleteItem(1);
+  dir.DeleteItem(0);
+  EXPECT_EQ(dir.Count(), 0);
+  EXPECT_EQ(Find(dir, "new.dat"), -1);
+}
+
+TEST(DirArrayTest, DuplicateNamesKeepTheIndexInStep) {
+  // Archives may hold one name twice; deleting or renaming the first must
+  // not disturb the positions of the others.
+  TZADirArray dir;
+  Fill(dir, {"x", "b", "x"});
+  EXPECT_EQ(Find(dir, "x"), 2);  // the last one
+  dir.DeleteItem(0);
+  EXPECT_EQ(Find(dir, "b"), 0);
+  EXPECT_EQ(Find(dir, "x"), 1);
+  Fill(dir, {"x"});
+  dir.RenameItem(1, "y");
+  EXPECT_EQ(Find(dir, "y"), 1);
+  EXPECT_EQ(Find(dir, "x"), 2);
+}
+
+TEST(DirArrayTest, ItemsOwnTheirExtraDataAndSources) {
+  TZADirArray dir;
+  TDirItem owner = Named("a", {1, 2, 3});
+  owner.SourceStream = new platform::MemoryStream();  // freed by DeleteItem
+  owner.OwnsSource = true;
+  dir.AddItem(owner);
+  TDirItem copy;
+  dir.GetItem(0, copy);
+  copy.ExtraBlocks[0].data[0] = 9;
+  dir.PutItem(0, dir.ItemPtr(0));  // storing an item onto itself
+  EXPECT_EQ(dir.ItemPtr(0).ExtraBlocks[0].data,
+            (std::vector<uint8_t>{1, 2, 3}));
+
+  TZADirArray other;
+  Fill(other, {"old1", "old2", "old3"});
+  other.Assign(dir);
+  EXPECT_EQ(other.Count(), 1);
+  EXPECT_EQ(Find(other, "old2"), -1);
+  other.ItemPtr(0).ExtraBlocks[0].data[1] = 7;
+  other.ItemPtr(0).SourceStream = nullptr;  // only one item may free it
+  EXPECT_EQ(dir.ItemPtr(0).ExtraBlocks[0].data[1], 2);
+
+  Fill(dir, {"b"});
+  dir.DeleteItem(0);  // leak-checked under the sanitizer build
+  EXPECT_EQ(dir.ItemPtr(0).StoredName, "b");
+  dir.SetCount(2);  // the vacated slot comes back empty
+  EXPECT_TRUE(dir.ItemPtr(1).StoredName.empty());
+  EXPECT_TRUE(dir.ItemPtr(1).ExtraBlocks.empty());
+  EXPECT_EQ(dir.ItemPtr(1).SourceStream, nullptr);
+}
+
+}  // namespace
+}  // namespace tessaly::engine
