@@ -4,8 +4,8 @@
 
 namespace tessaly::engine {
 
-std::mutex& ScanLock() {
-  static std::mutex lock;
+std::recursive_mutex& ScanLock() {
+  static std::recursive_mutex lock;
   return lock;
 }
 

@@ -35,8 +35,9 @@
 
 namespace tessaly::engine {
 
-// The process-wide lock held by file selection for a whole scan.
-std::mutex& ScanLock();
+// The process-wide lock held by file selection for a whole scan. Recursive,
+// so that an event handler may start a scan of another archiver.
+std::recursive_mutex& ScanLock();
 
 class ArchiverCore : public Component, public DirOwner {
  public:
@@ -170,14 +171,38 @@ class ArchiverCore : public Component, public DirOwner {
   // ---- Volumes (volume_naming.cc, volume_writer.cc) -----------------------
   std::string MakeVolumeName(const std::string& name, int32_t index,
                              bool try_other);
+  // The name under which the volume file `name` exists: `name` itself, or,
+  // when that is missing, a file in the same folder whose name differs only
+  // in letter case (case-sensitive file systems; the first in byte order
+  // when there are several). "" when there is none.
+  std::string ExistingVolumeName(const std::string& name);
   static bool HasExeExtension(const std::string& name);
   bool IsFloppyDrive(const std::string& name) const;
   int64_t DiskFreeSpace(const std::string& name);
   void OpenVolumeStream(const std::string& name);
+  // OpenVolume for a new volume that must hold `room_needed` contiguous
+  // bytes: when creating, a disk with less free space counts as full.
+  void OpenVolume(TZAVolumeNumberInfo& info, int64_t room_needed);
+  // Writes `count` bytes into the volume sequence (to `staging` when given,
+  // else to `stream`), opening the next volume (info and stream follow it)
+  // whenever the current one is full. keep_together -1: the bytes may be
+  // divided; >= 0: they go whole into a volume that has room for them plus
+  // keep_together more bytes. Returns the bytes written: fewer than `count`
+  // when the disk cannot be measured, the device refuses bytes, or a piece
+  // that may not be divided is larger than any volume. Raises EZAException
+  // 45 when a needed volume is declined, 46 when staged bytes cannot be
+  // written out. smNone: a plain write to `stream`.
   int64_t WriteToVolumes(const void* buffer, int64_t count,
                          int64_t keep_together, TZAVolumeNumberInfo& info,
                          platform::Stream*& stream,
                          platform::MemoryStream* staging);
+  // Copies `size` bytes of `source` (-1: up to its end) through
+  // WriteToVolumes in blocks of 1,000,000 bytes. With report_progress,
+  // raises DoCopyTempFileProgress ppStart 0 (a Cancel there returns at
+  // once), ppProcess after each block (a Cancel stops the copy) and ppEnd
+  // 100. On return `cancel` is true when any of these events answered
+  // Cancel. Raises EZAException 46 when the volumes take fewer bytes,
+  // platform::EReadError when `source` gives fewer.
   void CopyToVolumes(platform::Stream& source, platform::Stream*& stream,
                      bool report_progress, platform::MemoryStream* staging,
                      int64_t keep_together, int64_t size, bool& cancel,
@@ -248,6 +273,7 @@ class ArchiverCore : public Component, public DirOwner {
   // State of the running scan (file_selection.cc).
   bool scan_move_ = false;
   const TStringList* scan_exclusions_ = nullptr;
+  int32_t scan_search_attr_ = 0;
 
   // State of the running apply step (entry_pipeline.cc).
   int32_t first_change_ = 0;

@@ -1,0 +1,370 @@
+// File selection: turns the selection masks into pending directory items.
+//
+// Each mask is resolved against the base folder and scanned in three steps:
+// a full file name without wildcards is taken directly (whatever its
+// attributes); otherwise the files matching the mask are taken by
+// attribute; then the subfolders are visited, either because a folder
+// matches the mask itself (it is added with all its content, even without
+// recursion, when the folder bit is in the attribute filter) or to search
+// them for the same mask (recursion). Exclusions are tested on every file
+// and every folder before it is used.
+//
+// A found file becomes an item through PrepareItem: its stored name is
+// formed (engine/io/path_rules.h), the host may change it, and an entry of
+// the same name (from the archive, or from an earlier mask of this scan) is
+// replaced or kept according to the overwrite mode. Nothing is written
+// here; the items stay pending until the update is applied.
+//
+// All file system access goes through env(), so that tests can inject
+// faults. Selection itself raises nothing: what cannot be found or listed
+// adds nothing. Exceptions of event handlers and of invalid masks pass
+// through, with CurrentBaseDir and the scan state restored.
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "engine/format/signatures.h"
+#include "engine/io/archiver_core.h"
+#include "engine/io/mask.h"
+#include "engine/io/path_rules.h"
+#include "engine/za_exception.h"
+#include "platform/path.h"
+#include "platform/stream.h"
+
+namespace tessaly::engine {
+namespace {
+
+constexpr uint32_t kFolderBit = platform::kAttrDirectory;
+// Filter for listing subfolders: folders, also hidden and system ones.
+constexpr uint32_t kFolderSearch = 0x16;
+// A file with no attribute bits at all is taken only when the filter holds
+// every bit such a plain file could be thought to have.
+constexpr uint32_t kPlainFileBits = 0x20 | 0x01 | 0x02 | 0x04;
+
+PathContext MakeContext(ArchiverCore& core) {
+  PathContext context;
+  context.current_base_dir = core.CurrentBaseDir;
+  context.base_dir = core.BaseDir;
+  platform::Env* env = &core.env();
+  context.folder_exists = [env](const std::string& path) {
+    return env->DirectoryExists(path);
+  };
+  context.current_folder = [env] { return env->CurrentDirectory(); };
+  return context;
+}
+
+bool HasWildcard(const std::string& s) {
+  return s.find_first_of("*?") != std::string::npos;
+}
+
+bool HasSeparator(const std::string& s) {
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (platform::IsPathDelimiter(s, i)) return true;
+  }
+  return false;
+}
+
+// Whether any line of `masks` selects `path` (first match wins). Each line
+// is copied before use: a handler may change the list meanwhile.
+bool AnyMaskMatches(ArchiverCore& core, const TStringList* masks,
+                    const std::string& path, bool is_folder) {
+  if (masks == nullptr) return false;
+  for (int i = 0; i < masks->Count(); ++i) {
+    const std::string mask = masks->Get(i);
+    if (core.PathMatchesMask(path, mask, is_folder)) return true;
+  }
+  return false;
+}
+
+// Replace-by-age tests. MS-DOS date-times order correctly as unsigned
+// numbers (date in the high half); -1, "no age" (a folder, an unreadable
+// time), is older than any entry and never newer.
+bool IsNewer(int32_t file_age, uint32_t entry_stamp) {
+  return file_age != -1 && static_cast<uint32_t>(file_age) > entry_stamp;
+}
+
+bool IsOlder(int32_t file_age, uint32_t entry_stamp) {
+  return file_age == -1 || static_cast<uint32_t>(file_age) < entry_stamp;
+}
+
+}  // namespace
+
+void ArchiverCore::ScanFileMasks(const TStringList& masks, int32_t search_attr,
+                                 bool recurse, bool move,
+                                 const TStringList& exclusions) {
+  if (!DirManager) throw EZAException(13, this);
+  std::lock_guard lock(ScanLock());
+
+  // Put back the state of the caller (possibly an outer scan) however the
+  // scan ends.
+  struct Restore {
+    ArchiverCore& core;
+    std::string base_dir;
+    bool move;
+    const TStringList* exclusions;
+    int32_t search_attr;
+    ~Restore() {
+      core.CurrentBaseDir = std::move(base_dir);
+      core.scan_move_ = move;
+      core.scan_exclusions_ = exclusions;
+      core.scan_search_attr_ = search_attr;
+    }
+  } restore{*this, CurrentBaseDir, scan_move_, scan_exclusions_,
+            scan_search_attr_};
+
+  CurrentBaseDir = ResolvePath(BaseDir, "", restore.base_dir);
+  scan_move_ = move;
+  scan_exclusions_ = &exclusions;
+  scan_search_attr_ = search_attr;
+
+  for (int i = 0; i < masks.Count(); ++i) {
+    const std::string mask = masks.Get(i);
+    const std::string folder = CurrentBaseDir;
+    ScanFolder(folder, folder, mask, recurse);
+  }
+}
+
+void ArchiverCore::ScanFolder(const std::string& folder,
+                              const std::string& root, const std::string& mask,
+                              bool recurse) {
+  bool plain = false;
+  const std::string path = ResolveMask(mask, folder, plain);
+  // An empty mask selects nothing. (Scanning on would list the current
+  // folder and, recursing with the same empty mask, never end.)
+  if (path.empty()) return;
+  const std::string path_folder = platform::ExtractFilePath(path);
+  const uint32_t search_attr = static_cast<uint32_t>(scan_search_attr_);
+
+  // A full file name: that file alone, whatever its attributes.
+  if (path == mask && !HasWildcard(path) && env().FileExists(path)) {
+    const int32_t attributes = env().FileAttributes(path);
+    const platform::FoundFile found{platform::ExtractFileName(path),
+                                    attributes < 0
+                                        ? platform::kAttrArchive
+                                        : static_cast<uint32_t>(attributes)};
+    FilterFoundFile(found, path_folder, root);
+    return;
+  }
+
+  const uint32_t file_filter = search_attr & ~kFolderBit;
+  for (const platform::FoundFile& found : env().FindFiles(path, file_filter)) {
+    if ((found.attributes & file_filter) != 0 ||
+        (found.attributes == 0 &&
+         (file_filter & kPlainFileBits) == kPlainFileBits)) {
+      FilterFoundFile(found, path_folder, root);
+    }
+  }
+
+  const bool add_folders = (search_attr & kFolderBit) != 0;
+  if (!add_folders && !recurse) return;
+
+  std::string dir = path_folder;
+  // A plain mask that named a folder of its own ("sub\*.dat") still lists
+  // the subfolders of the folder being scanned.
+  if (plain && !folder.empty() &&
+      ResolvePath(dir, "", CurrentBaseDir).find(folder) == std::string::npos) {
+    dir = platform::IncludeTrailingPathDelimiter(folder);
+  }
+  for (const platform::FoundFile& found :
+       env().FindFiles(dir + "*", kFolderSearch)) {
+    if ((found.attributes & kFolderBit) == 0 || found.name == "." ||
+        found.name == "..") {
+      continue;
+    }
+    const std::string sub = dir + found.name;
+    if (AnyMaskMatches(*this, scan_exclusions_, sub, true)) continue;
+    // "*.*" must also take a folder whose name has no dot.
+    if (add_folders && (MaskMatch(sub, path) || MaskMatch(sub + ".", path))) {
+      if (FilterFoundFile(found, dir, root)) ScanFolder(sub, root, "*.*", true);
+    } else if (recurse) {
+      if (!HasSeparator(mask)) {
+        ScanFolder(sub, root, mask, true);
+      } else if (HasWildcard(mask)) {
+        ScanFolder(sub, root, platform::ExtractFileName(path), true);
+      }
+      // A full name without wildcards names one file: nothing below.
+    }
+  }
+}
+
+std::string ArchiverCore::ResolveMask(const std::string& mask,
+                                      const std::string& folder, bool& plain) {
+  ResolvedMask resolved = engine::ResolveMask(MakeContext(*this), mask, folder);
+  plain = resolved.plain;
+  return std::move(resolved.path);
+}
+
+std::string ArchiverCore::ResolvePath(const std::string& base,
+                                      const std::string& name,
+                                      const std::string& default_base) {
+  return engine::ResolvePath(MakeContext(*this), base, name, default_base);
+}
+
+bool ArchiverCore::PathMatchesMask(const std::string& path,
+                                   const std::string& mask, bool is_folder) {
+  return engine::PathMatchesMask(MakeContext(*this), path, mask, is_folder);
+}
+
+std::string ArchiverCore::MakeStoredName(const std::string& path,
+                                         const std::string& root,
+                                         TZAStorePathMode mode,
+                                         const std::string& base) {
+  return engine::MakeStoredName(MakeContext(*this), path, root, mode, base);
+}
+
+bool ArchiverCore::FilterFoundFile(const platform::FoundFile& found,
+                                   const std::string& folder,
+                                   const std::string& root) {
+  const bool is_folder = (found.attributes & kFolderBit) != 0;
+  std::string full_name = platform::IncludeTrailingPathDelimiter(
+                              ResolvePath(folder, "", CurrentBaseDir)) +
+                          found.name;
+  if (is_folder) {
+    full_name = platform::IncludeTrailingPathDelimiter(full_name);
+  }
+  if (AnyMaskMatches(*this, scan_exclusions_, full_name, is_folder)) {
+    return false;
+  }
+  AddFoundFile(full_name, root, found);
+  return true;
+}
+
+void ArchiverCore::AddFoundFile(const std::string& full_name,
+                                const std::string& root,
+                                const platform::FoundFile& found) {
+  bool confirm = true;
+  DoConfirmProcessFile(full_name, scan_move_ ? poMove : poAdd, confirm);
+  if (!confirm) return;
+
+  const int32_t index = PrepareItem(full_name, root);
+  if (index < 0) return;
+  if (scan_move_) DirManager->Dir.ItemPtr(index).EntryAction = poMove;
+
+  const bool is_folder = (found.attributes & kFolderBit) != 0;
+  if (AnyMaskMatches(*this, &NoCompressionMasks, full_name, is_folder)) {
+    TDirItem& item = DirManager->Dir.ItemPtr(index);
+    item.EntryLevel = 0;
+    // Stored; 255 marks "no method" for formats without deflate.
+    item.header.method = (EntryMethod == 0 || EntryMethod == 8) ? 0 : 255;
+  }
+}
+
+int32_t ArchiverCore::PrepareItem(const std::string& full_name,
+                                  const std::string& root) {
+  std::string name =
+      MakeStoredName(full_name, root, Options.StorePath, CurrentBaseDir);
+  const bool is_folder = env().DirectoryExists(full_name);
+  // (An empty name stays empty: an entry name never begins with '/'.)
+  if (is_folder && !name.empty() && name.back() != '/') name += '/';
+
+  uint32_t attributes = platform::kAttrArchive;
+  if (env().FileExists(full_name)) {
+    const int32_t found = env().FileAttributes(full_name);
+    if (found >= 0) attributes = static_cast<uint32_t>(found);
+  } else if (is_folder) {
+    attributes = kFolderBit;
+  }
+  std::string comment;
+  DoStoreFile(name, attributes, comment, full_name);
+
+  TZADirArray& dir = DirManager->Dir;
+  int32_t index = -1;
+  if (dir.FindName(name, index)) {
+    bool replace = false;
+    switch (Options.OverwriteMode) {
+      case omPrompt: {
+        bool confirm = false;
+        DoConfirmOverwrite(full_name, name, confirm);
+        replace = confirm;
+        break;
+      }
+      case omAlways:
+        replace = true;
+        break;
+      case omNever:
+        break;
+      case omIfNewer:
+      case omIfOlder: {
+        const CentralHeader& header = dir.ItemPtr(index).header;
+        const uint32_t entry_stamp =
+            (static_cast<uint32_t>(header.mod_date) << 16) | header.mod_time;
+        const int32_t file_age = env().FileAge(full_name);
+        replace = Options.OverwriteMode == omIfNewer
+                      ? IsNewer(file_age, entry_stamp)
+                      : IsOlder(file_age, entry_stamp);
+        break;
+      }
+    }
+    if (!replace) return -1;
+    InitItem(index, full_name);
+    TDirItem& item = dir.ItemPtr(index);
+    item.Pending = true;
+    item.SourceFileName = full_name;
+    item.EntryAction = poUpdate;
+  } else {
+    TDirItem fresh;
+    fresh.StoredName = name;  // enters the name index at the new position
+    index = dir.AddItem(fresh);
+    InitItem(index, full_name);
+    dir.ItemPtr(index).EntryAction = poAdd;
+  }
+
+  // Sets StoredName and keeps the name index in step (also when the
+  // overwrite handler changed the name).
+  dir.RenameItem(index, name);
+  TDirItem& item = dir.ItemPtr(index);
+  item.header.name_length = static_cast<uint16_t>(name.size());
+  item.header.external_attributes = attributes;
+  item.Comment = std::move(comment);
+  item.header.comment_length = static_cast<uint16_t>(item.Comment.size());
+  return index;
+}
+
+void ArchiverCore::InitItem(int32_t index, const std::string& full_name) {
+  TDirItem& item = DirManager->Dir.ItemPtr(index);
+  const bool is_folder = env().DirectoryExists(full_name);
+  const int32_t age = env().FileAge(full_name);
+  const uint32_t stamp =
+      age == -1 ? env().NowDosDateTime() : static_cast<uint32_t>(age);
+  const int32_t attributes = env().FileAttributes(full_name);
+
+  CentralHeader& header = item.header;
+  header = CentralHeader{};
+  header.signature = kCentralHeaderSignature;
+  header.version_made_by = Options.OEMFileNames ? kVersionOem : kVersionAnsi;
+  header.version_needed = header.version_made_by;
+  if (!Password.empty()) header.flags |= kFlagEncrypted;
+  header.method = EntryMethod;
+  header.mod_time = static_cast<uint16_t>(stamp & 0xFFFF);
+  header.mod_date = static_cast<uint16_t>(stamp >> 16);
+  header.crc32 = 0xFFFFFFFF;  // computed when the entry is written
+  header.external_attributes =
+      attributes < 0 ? 0 : static_cast<uint32_t>(attributes);
+
+  item.Pending = true;
+  item.EntryPassword = Password;
+  item.SourceFileName = full_name;
+  item.EntryLevel = is_folder ? 0 : CompressionMode();
+
+  // A replaced entry gets its data from the file now: extra fields, 64-bit
+  // values and a data stream that described the old entry no longer apply.
+  item.ExtraBlocks.clear();
+  item.HasZip64 = false;
+  item.Zip64UncompressedSize = 0;
+  item.Zip64CompressedSize = 0;
+  item.Zip64LocalOffset = 0;
+  item.Zip64DiskStart = 0;
+  if (item.OwnsSource) delete item.SourceStream;
+  item.SourceStream = nullptr;
+  item.OwnsSource = false;
+  item.SourceOffset = 0;
+
+  if (is_folder) {
+    header.method = kMethodStored;
+    header.crc32 = 0;
+    header.flags = kFlagFolder;
+  }
+}
+
+}  // namespace tessaly::engine

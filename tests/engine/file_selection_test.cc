@@ -1,0 +1,115 @@
+// File selection through the component: what AddMatchingFiles writes, as
+// Python's zipfile reads it back.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "engine/archiver.h"
+#include "engine/scripted_dialog_service.h"
+#include "platform/env.h"
+#include "tests/support/run_command.h"
+#include "tests/support/temp_dir.h"
+
+namespace tessaly::engine {
+namespace {
+
+class FileSelectionTest : public ::testing::Test {
+ protected:
+  FileSelectionTest() {
+    zip_.SetDialogService(&dialogs_);
+    data_ = dir_.Join("data/");
+    EXPECT_TRUE(platform::Env::Default().CreateDir(data_));
+    zip_.BaseDir = data_;
+  }
+
+  void File(const std::string& name, const std::string& content = "content") {
+    dir_.WriteFile("data/" + name, content);
+  }
+
+  void Run() {
+    zip_.Open(kOpenCreate);
+    zip_.AddMatchingFiles();
+    zip_.Close();
+  }
+
+  // "name method" per entry ("def" deflated, "sto" stored), in directory
+  // order, as Info-ZIP's zipinfo reads it.
+  std::string Listing() {
+    const test::CommandResult result =
+        test::RunCommand("unzip -Z " + test::ShellQuote(zip_.FileName) +
+                         " | awk '/^[-d]/ { print $NF, substr($6, 1, 3) }'");
+    EXPECT_EQ(result.exit_code, 0) << result.output;
+    return result.output;
+  }
+
+  test::TempDir dir_;
+  std::string data_;
+  ScriptedDialogService dialogs_;
+  TZipArchiver zip_;
+};
+
+TEST_F(FileSelectionTest, FullPathMasksStoreBareNames) {
+  File("FileList.cfg");
+  File("a.dat", std::string(1000, 'a'));
+  File("b.rpt", std::string(1000, 'b'));
+  File("c.bmp", std::string(1000, 'c'));
+  File("d.txt");
+  zip_.FileName = dir_.Join("Orvane.zip");
+  for (const char* mask : {"FileList.cfg", "*.dat", "*.rpt", "*.bmp"}) {
+    zip_.FileMasks.Add(data_ + mask);
+  }
+  zip_.Options.StorePath = spNoPath;
+  zip_.Options.Recurse = false;
+  zip_.NoCompressionMasks.Add("*.bmp");
+
+  Run();
+  EXPECT_EQ(Listing(),
+            "FileList.cfg def\n"
+            "a.dat def\n"
+            "b.rpt def\n"
+            "c.bmp sto\n");
+}
+
+TEST_F(FileSelectionTest, ArchiveInTheScannedFolderDoesNotAddItself) {
+  File("a.dat");
+  zip_.FileName = data_ + "out.zip";
+  zip_.FileMasks.Add("*.*");
+
+  Run();
+  EXPECT_EQ(Listing(), "a.dat def\n");
+}
+
+TEST_F(FileSelectionTest, StoreFileHandlerSeesBackslashes) {
+  EXPECT_TRUE(platform::Env::Default().CreateDir(data_ + "sub"));
+  File("sub/b.dat");
+  zip_.FileName = dir_.Join("out.zip");
+  zip_.FileMasks.Add("sub/*.dat");
+  std::string seen;
+  zip_.OnStoreFile = [&](Component*, std::string& name, uint32_t&, std::string&,
+                         const std::string&) {
+    seen = name;
+    name = "renamed\\" + name;
+  };
+
+  Run();
+  EXPECT_EQ(seen, "sub\\b.dat");
+  EXPECT_EQ(Listing(), "renamed/sub/b.dat def\n");
+}
+
+TEST_F(FileSelectionTest, SubfolderMatchingTheMaskIsWrittenWithItsContent) {
+  File("a.dat");
+  EXPECT_TRUE(platform::Env::Default().CreateDir(data_ + "x.dat"));
+  File("x.dat/in.txt");
+  zip_.FileName = dir_.Join("out.zip");
+  zip_.FileMasks.Add("*.dat");
+  zip_.Options.Recurse = false;
+
+  Run();
+  const std::string listing = Listing();
+  EXPECT_NE(listing.find("a.dat def\n"), std::string::npos) << listing;
+  EXPECT_NE(listing.find("x.dat/ sto\n"), std::string::npos) << listing;
+  EXPECT_NE(listing.find("x.dat/in.txt def\n"), std::string::npos) << listing;
+}
+
+}  // namespace
+}  // namespace tessaly::engine

@@ -1,0 +1,95 @@
+// SelectionTest: a real folder tree in a TempDir, scanned by a
+// SelectionDouble through a FaultEnv over the real environment.
+#ifndef TESSALY_TESTS_ENGINE_IO_SELECTION_FIXTURE_H_
+#define TESSALY_TESTS_ENGINE_IO_SELECTION_FIXTURE_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/string_list.h"
+#include "platform/testing/fault_env.h"
+#include "tests/engine/io/selection_double.h"
+#include "tests/support/temp_dir.h"
+
+namespace tessaly::engine::test {
+
+inline constexpr int32_t kAllAttributes = 10431;  // the default filter
+
+// An MS-DOS date-time (date in the high half).
+inline uint32_t DosStamp(int year, int month, int day, int hour, int minute,
+                         int second) {
+  const uint32_t date = (static_cast<uint32_t>(year - 1980) << 9) |
+                        (static_cast<uint32_t>(month) << 5) |
+                        static_cast<uint32_t>(day);
+  const uint32_t time = (static_cast<uint32_t>(hour) << 11) |
+                        (static_cast<uint32_t>(minute) << 5) |
+                        static_cast<uint32_t>(second / 2);
+  return (date << 16) | time;
+}
+
+class SelectionTest : public testing::Test {
+ protected:
+  SelectionTest() : core_(env_) { core_.BaseDir = dir_.path(); }
+
+  std::string Base() const { return dir_.path(); }
+  std::string File(const std::string& name, const std::string& content = "x") {
+    return dir_.WriteFile(name, content);
+  }
+  std::string Folder(const std::string& name) {
+    const std::string path = dir_.Join(name);
+    EXPECT_TRUE(env_.CreateDir(path)) << path;
+    return path;
+  }
+
+  // Scans `masks` as AddMatchingFiles does: the exclusions are
+  // `exclusions_` plus the archive's own full name when `archive_` is set.
+  void Scan(const std::vector<std::string>& masks, bool recurse = false,
+            int32_t search_attr = kAllAttributes, bool move = false) {
+    TStringList mask_list;
+    mask_list.Assign(masks);
+    TStringList exclusion_list;
+    exclusion_list.Assign(exclusions_);
+    if (!archive_.empty()) {
+      exclusion_list.Add(core_.ResolvePath("", archive_, core_.CurrentBaseDir));
+    }
+    core_.ScanFileMasks(mask_list, search_attr, recurse, move, exclusion_list);
+  }
+
+  // Stored names in directory order.
+  std::vector<std::string> Names() {
+    std::vector<std::string> names;
+    for (int32_t i = 0; i < core_.Dir().Count(); ++i) {
+      names.push_back(core_.Dir().ItemPtr(i).StoredName);
+    }
+    return names;
+  }
+
+  bool Has(const std::string& name) {
+    int32_t index = -1;
+    return core_.Dir().FindName(name, index);
+  }
+
+  // The item stored as `name`; fails the test when there is none.
+  const TDirItem& Item(const std::string& name) {
+    int32_t index = -1;
+    if (!core_.Dir().FindName(name, index)) {
+      ADD_FAILURE() << "no entry '" << name << "'";
+      static const TDirItem kNone;
+      return kNone;
+    }
+    return core_.Dir().ItemPtr(index);
+  }
+
+  platform::FaultEnv env_{platform::Env::Default()};
+  tessaly::test::TempDir dir_;
+  SelectionDouble core_;
+  std::vector<std::string> exclusions_;
+  std::string archive_;
+};
+
+}  // namespace tessaly::engine::test
+
+#endif  // TESSALY_TESTS_ENGINE_IO_SELECTION_FIXTURE_H_
