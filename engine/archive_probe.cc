@@ -94,7 +94,7 @@ void TZABaseArchiver::ProbeSelfExtracting() {
   // The stub may stand before the first volume of a split archive whose
   // last volume carries the archive's name with a ".zip" extension.
   spanning_mode_ = smSplitting;
-  if (env_.FileExists(MakeVolumeName(FileName, -1, false))) {
+  if (!ExistingVolumeName(MakeVolumeName(FileName, -1, false)).empty()) {
     CurrentVolume.Reset();
     TZAVolumeNumberInfo split_last;
     split_last.SetLast(true);
@@ -116,12 +116,14 @@ void TZABaseArchiver::DetectSpanningMode() {
   }
   const int32_t disk = DirManager->EndRecord.this_disk;
   spanning_mode_ = smSplitting;
-  if (env_.FileExists(MakeVolumeName(FileName, disk - 1, false))) {
+  if (!ExistingVolumeName(MakeVolumeName(FileName, disk - 1, false)).empty()) {
     if (disk == 0) spanning_mode_ = smNone;
     return;
   }
   SpanningOptions.AdvancedNaming = !SpanningOptions.AdvancedNaming;
-  if (env_.FileExists(MakeVolumeName(FileName, disk - 1, false))) return;
+  if (!ExistingVolumeName(MakeVolumeName(FileName, disk - 1, false)).empty()) {
+    return;
+  }
   SpanningOptions.AdvancedNaming = !SpanningOptions.AdvancedNaming;
   if (ContainsExe(FileName)) {
     spanning_mode_ = smNone;

@@ -28,6 +28,15 @@ std::string Replace(std::string text, char from, char to) {
 
 }  // namespace
 
+bool TZABaseArchiver::ResolveExistingVolume(std::string& name) {
+  // A volume copied from a system that ignores letter case may carry
+  // another spelling of its name; it is still that volume.
+  const std::string existing = ExistingVolumeName(name);
+  if (existing.empty()) return false;
+  name = existing;
+  return true;
+}
+
 TZABaseArchiver::TZABaseArchiver(platform::Env& env) : ArchiverCore(env) {
   Zip64Mode = zmAuto;
   SetCompressionLevel(clFastest);
@@ -281,7 +290,7 @@ void TZABaseArchiver::DoRequestFirstVolume(std::string& VolumeFileName,
                                   kButtonOk | kButtonCancel) != mrOk;
     VolumeFileName = MakeVolumeName(FileName, 0, true);
   } else {
-    Cancel = !env_.FileExists(VolumeFileName) && OpenMode != kOpenCreate;
+    Cancel = !ResolveExistingVolume(VolumeFileName) && OpenMode != kOpenCreate;
   }
 }
 
@@ -302,9 +311,9 @@ void TZABaseArchiver::DoRequestLastVolume(std::string& VolumeFileName,
       first_pass = false;
       Cancel = Dialogs().MessageBox(DialogKind::kConfirmation, text,
                                     kButtonOk | kButtonCancel) != mrOk;
-    } while (!Cancel && !env_.FileExists(VolumeFileName));
+    } while (!Cancel && !ResolveExistingVolume(VolumeFileName));
   } else {
-    Cancel = !env_.FileExists(VolumeFileName);
+    Cancel = !ResolveExistingVolume(VolumeFileName);
   }
 }
 
@@ -323,9 +332,10 @@ void TZABaseArchiver::DoRequestMiddleVolume(int32_t VolumeIndex,
                                   FormatMessage(kInsertDisk, {VolumeIndex + 1}),
                                   kButtonOk | kButtonCancel) != mrOk;
   } else {
-    Cancel = !env_.FileExists(VolumeFileName);
+    Cancel = !ResolveExistingVolume(VolumeFileName);
   }
   VolumeFileName = MakeVolumeName(FileName, VolumeIndex, true);
+  ResolveExistingVolume(VolumeFileName);
 }
 
 void TZABaseArchiver::DoDiskFull(int32_t VolumeIndex,

@@ -119,6 +119,9 @@ class TZABaseArchiver : public ArchiverCore {
   // Whether `name` lies on a removable drive ("A:", "B:", or a drive the
   // system reports as removable).
   bool IsRemovable(const std::string& name);
+  // Whether the volume `name` exists, under that name or one differing only
+  // in letter case; `name` then becomes the name on disk.
+  bool ResolveExistingVolume(std::string& name);
 
  private:
   void CreateArchive();
