@@ -1,0 +1,636 @@
+// Writing one entry and carrying one over.
+//
+// A new entry is written in three moves: a local header with placeholders
+// (CRC-32 and compressed size are not known yet), the data produced block by
+// block by the deflate adapter, then the same header again in place with the
+// final values. General purpose bit 3 and data descriptors are never used,
+// so the header left in the archive is final (APPNOTE 4.3.7, 4.4.4).
+//
+// In multi-volume output the entry is first assembled in a temporary file
+// and then handed to the volume writer in two pieces: the header with its
+// name and Zip64 extra field, which must stay on one volume, and the data,
+// which may be cut anywhere. Only then are its disk number and offset known.
+//
+// Hard cases:
+// - Whether the local header needs the 20-byte Zip64 extra field must be
+//   decided before any data is written, because the header cannot grow
+//   afterwards. The uncompressed size is known; the compressed size is not.
+//   With zmAuto the field is therefore also reserved when the compressed
+//   data could reach 0xFFFFFFFF bytes although the source is smaller
+//   (incompressible data plus deflate's framing and the 12-byte encryption
+//   header); otherwise the header would carry 0xFFFFFFFF as compressed size
+//   with no extra field to hold the real one.
+// - An unchanged entry is carried over with the lengths of its own local
+//   header (name and extra field), not of its central header: the two extra
+//   fields often differ in foreign archives, and a data descriptor that
+//   follows the data (bit 3) is carried along.
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/format/byte_codec.h"
+#include "engine/format/local_header.h"
+#include "engine/format/signatures.h"
+#include "engine/format/zip64_extra.h"
+#include "engine/io/archiver_core.h"
+#include "engine/io/deflate_adapter.h"
+#include "engine/io/entry_pipeline_internal.h"
+#include "engine/za_exception.h"
+#include "platform/exception.h"
+#include "platform/file_stream.h"
+#include "platform/text.h"
+
+namespace tessaly::engine {
+
+namespace pipeline {
+
+namespace {
+
+bool SamePlace(const TDirItem& a, const TDirItem& b) {
+  return a.LocalHeaderOffset() == b.LocalHeaderOffset() &&
+         a.DiskStart() == b.DiskStart();
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  return a == b || platform::AnsiLowerCase(a) == platform::AnsiLowerCase(b);
+}
+
+}  // namespace
+
+int32_t FindOldItem(TZADirArray& saved, const TDirItem& item) {
+  int32_t found = -1;
+  const bool name_known = saved.FindName(item.StoredName, found);
+  if (name_known && SamePlace(saved.ItemPtr(found), item)) return found;
+
+  // Duplicate names, a replaced entry (its offset is new by now) or a
+  // renamed one: search from the start.
+  const bool rename = item.Pending && item.EntryAction == poRename;
+  int32_t first_same_name = -1;
+  int32_t first_same_place = -1;
+  for (int32_t j = 0; j < saved.Count(); ++j) {
+    const TDirItem& old = saved.ItemPtr(j);
+    if (SamePlace(old, item)) {
+      if (SameName(old.StoredName, item.StoredName)) return j;
+      if (rename && first_same_place < 0) first_same_place = j;
+    } else if (name_known && first_same_name < 0 &&
+               SameName(old.StoredName, item.StoredName)) {
+      first_same_name = j;
+    }
+  }
+  return first_same_name >= 0 ? first_same_name : first_same_place;
+}
+
+std::string NameBytes(const std::string& name, bool oem) {
+  return oem ? platform::AnsiToOem(name) : name;
+}
+
+void SetLocalOffset(TDirItem& item, int64_t position, TZip64Mode mode) {
+  if (position >= static_cast<int64_t>(kZip64Marker32) || mode == zmAlways) {
+    item.HasZip64 = true;
+    item.header.local_header_offset = kZip64Marker32;
+    item.Zip64LocalOffset = static_cast<uint64_t>(position);
+  } else {
+    item.header.local_header_offset = static_cast<uint32_t>(position);
+  }
+}
+
+void SetDiskStart(TDirItem& item, int32_t volume) {
+  const uint32_t number = volume < 0 ? 0 : static_cast<uint32_t>(volume);
+  if (number >= kZip64Marker16) {
+    item.HasZip64 = true;
+    item.header.disk_number_start = kZip64Marker16;
+    item.Zip64DiskStart = number;
+  } else {
+    item.header.disk_number_start = static_cast<uint16_t>(number);
+  }
+}
+
+bool NeedsLocalZip64(int64_t source_size, uint16_t method, bool encrypted,
+                     TZip64Mode mode) {
+  const int64_t marker = kZip64Marker32;
+  if (source_size >= marker || mode == zmAlways) return true;
+  if (mode != zmAuto) return false;
+  // Deflate of incompressible data adds a few bytes per stored block and
+  // per sync-flushed block; n/1024 + 4096 is well above both.
+  int64_t worst = source_size;
+  if (method != kMethodStored) worst += source_size / 1024 + 4096;
+  if (encrypted) worst += 12;
+  return worst >= marker;
+}
+
+int64_t CharacterCount(const std::string& text) {
+  int64_t count = 0;
+  for (size_t i = 0; i < text.size();
+       i += static_cast<size_t>(
+           platform::Utf8SequenceLength(static_cast<unsigned char>(text[i])))) {
+    ++count;
+  }
+  return count;
+}
+
+}  // namespace pipeline
+
+namespace {
+
+using platform::Stream;
+
+constexpr int64_t kMarker32 = kZip64Marker32;
+constexpr int64_t kCopyBlock = 1 << 20;
+// Source paths this long or longer are refused, as the system's path limit
+// (MAX_PATH) would refuse them on Windows.
+constexpr int64_t kMaxSourcePath = 260;
+
+// The window [offset, end) of another stream, seen as a stream that starts
+// at 0. An entry whose data begin at SourceOffset of its SourceStream is read
+// through it, so that the adapter's "seek to 0" means the data's start.
+class OffsetStream final : public Stream {
+ public:
+  OffsetStream(Stream& base, int64_t offset) : base_(base), offset_(offset) {}
+
+  int64_t Read(void* buffer, int64_t count) override {
+    return base_.Read(buffer, count);
+  }
+  int64_t Write(const void*, int64_t) override { return 0; }
+  int64_t Seek(int64_t position) override {
+    if (position < 0) return -1;
+    const int64_t result = base_.Seek(offset_ + position);
+    return result < 0 ? -1 : result - offset_;
+  }
+  int64_t Position() const override { return base_.Position() - offset_; }
+  int64_t Size() const override {
+    return std::max<int64_t>(0, base_.Size() - offset_);
+  }
+  bool SetSize(int64_t) override { return false; }
+
+ private:
+  Stream& base_;
+  int64_t offset_;
+};
+
+// The data source of one entry: a file opened for it, the item's own
+// SourceStream, or nothing (a folder). Close releases it as the entry's
+// outcome requires (CloseEntrySource); the destructor closes it as failed.
+class EntrySource {
+ public:
+  explicit EntrySource(TDirItem& item) : item_(item) {}
+  EntrySource(const EntrySource&) = delete;
+  EntrySource& operator=(const EntrySource&) = delete;
+  ~EntrySource() { Close(false); }
+
+  void UseItemStream() {
+    borrowed_ = item_.SourceStream;
+    remembered_ = borrowed_->Position();
+    view_ = std::make_unique<OffsetStream>(*borrowed_, item_.SourceOffset);
+    view_->Seek(0);
+  }
+  void UseFile(std::unique_ptr<Stream> file) { file_ = std::move(file); }
+
+  // Null for a folder.
+  Stream* stream() const { return view_ ? view_.get() : file_.get(); }
+
+  // Frees a file stream. A SourceStream is freed when the item owns it and
+  // the entry was written (the item forgets it); otherwise it goes back to
+  // the position it had, so that a retry or the caller finds it unchanged.
+  void Close(bool written) {
+    file_.reset();
+    view_.reset();
+    if (borrowed_ == nullptr) return;
+    if (written && item_.OwnsSource && item_.SourceStream == borrowed_) {
+      delete borrowed_;
+      item_.SourceStream = nullptr;
+      item_.OwnsSource = false;
+    } else {
+      borrowed_->Seek(remembered_);
+    }
+    borrowed_ = nullptr;
+  }
+
+ private:
+  TDirItem& item_;
+  std::unique_ptr<Stream> file_;
+  Stream* borrowed_ = nullptr;
+  std::unique_ptr<OffsetStream> view_;
+  int64_t remembered_ = 0;
+};
+
+// A temporary file that is deleted however the entry ends.
+class TempFile {
+ public:
+  explicit TempFile(platform::Env& env) : env_(env) {}
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  ~TempFile() { Remove(); }
+
+  Stream& Create(const std::string& name) {
+    name_ = name;
+    stream_ = std::make_unique<platform::FileStream>(env_, name,
+                                                     platform::kOpenCreate);
+    return *stream_;
+  }
+  void Remove() {
+    stream_.reset();
+    if (!name_.empty()) env_.RemoveFile(name_);
+    name_.clear();
+  }
+
+ private:
+  platform::Env& env_;
+  std::string name_;
+  std::unique_ptr<Stream> stream_;
+};
+
+// Raises the per-block progress events for the deflate adapter.
+class EntryProgress final : public CompressProgress {
+ public:
+  EntryProgress(ArchiverCore& core, const TDirItem& item)
+      : core_(core), name_(item.SourceFileName), operation_(item.EntryAction) {}
+
+  void Start(int64_t bytes_total) override {
+    core_.FileBytesDone = 0;
+    core_.FileBytesTotal = static_cast<double>(bytes_total);
+  }
+
+  // The file event first, then the overall one; a Cancel in the file event
+  // stops before the overall event is raised.
+  void BeforeBlock(int64_t bytes_done, int64_t bytes_total) override {
+    core_.FileBytesDone = static_cast<double>(bytes_done);
+    core_.FileBytesTotal = static_cast<double>(bytes_total);
+    if (!core_.ProgressEnabled || core_.CancelRequested) return;
+    const double fraction =
+        bytes_total > 0 ? core_.FileBytesDone / core_.FileBytesTotal : 0.0;
+    bool cancel = false;
+    core_.DoFileProgress(name_, fraction * 100.0, operation_, ppProcess,
+                         cancel);
+    if (cancel) {
+      core_.CancelRequested = true;
+      return;
+    }
+    const double files_total =
+        core_.FilesTotal > 0 ? static_cast<double>(core_.FilesTotal) : 1.0;
+    core_.DoOverallProgress((fraction + core_.FilesDone) / files_total * 100.0,
+                            operation_, ppProcess, cancel);
+    if (cancel) core_.CancelRequested = true;
+  }
+
+  bool Cancelled() const override { return core_.CancelRequested; }
+
+ private:
+  ArchiverCore& core_;
+  std::string name_;
+  TZAProcessOperation operation_;
+};
+
+std::vector<uint8_t> EncodeLocalHeader(const LocalHeader& header) {
+  std::vector<uint8_t> bytes;
+  ByteWriter writer(&bytes);
+  header.Encode(writer);
+  return bytes;
+}
+
+}  // namespace
+
+bool ArchiverCore::WriteEntry(int32_t index) {
+  EntryMethod = compression_mode_ != 0 ? kMethodDeflated : kMethodStored;
+  copy_cancel_ = false;
+  TDirItem& item = DirManager->Dir.ItemPtr(index);
+  const TZAProcessOperation operation = item.EntryAction;
+  const std::string progress_name = (operation == poAdd || operation == poMove)
+                                        ? item.SourceFileName
+                                        : item.StoredName;
+
+  bool cancel = false;
+  DoFileProgress(progress_name, 0.0, operation, ppStart, cancel);
+  if (cancel) {
+    CancelRequested = true;
+    return false;
+  }
+
+  EntrySource source(item);
+  TempFile temp(env_);
+  try {
+    item.HasZip64 = false;
+    if (item.SourceStream != nullptr) {
+      source.UseItemStream();
+    } else if (!item.IsFolder()) {
+      if (pipeline::CharacterCount(item.SourceFileName) >= kMaxSourcePath) {
+        throw EZAException(61, {item.SourceFileName}, this);
+      }
+      auto file = env_.OpenFile(
+          item.SourceFileName,
+          platform::kOpenRead | ShareModeFlags(Options.ShareMode));
+      if (file == nullptr) throw EZAException(33, {item.SourceFileName}, this);
+      source.UseFile(std::make_unique<platform::FileStream>(std::move(file)));
+    }
+    Stream* data = source.stream();
+    const int64_t source_size = data != nullptr ? data->Size() : 0;
+    if (archive_stream_ == nullptr) throw EZAException(6, this);
+
+    // The local header's place and the Zip64 decisions.
+    pipeline::SetLocalOffset(item, archive_stream_->Position(), Zip64Mode);
+    const bool local_zip64 =
+        data != nullptr &&
+        pipeline::NeedsLocalZip64(source_size, item.header.method,
+                                  !item.EntryPassword.empty(), Zip64Mode);
+    if (local_zip64) item.HasZip64 = true;
+    uint16_t version;
+    if (ZipFormat) {
+      version = item.HasZip64          ? kVersionZip64
+                : Options.OEMFileNames ? kVersionOem
+                                       : kVersionAnsi;
+    } else {
+      version = item.HasZip64 ? kAltVersionZip64 : kAltVersion;
+    }
+    item.header.version_needed = version;
+    item.header.version_made_by = version;
+
+    const std::string name =
+        pipeline::NameBytes(item.StoredName, Options.OEMFileNames);
+    LocalHeader local;
+    local.signature = SignaturesFor(ZipFormat).local;
+    local.version_needed = version;
+    local.flags = item.header.flags;
+    local.method = item.header.method;
+    local.mod_time = item.header.mod_time;
+    local.mod_date = item.header.mod_date;
+    local.crc32 = item.header.crc32;
+    local.compressed_size = 0;
+    local.uncompressed_size = data == nullptr ? 0
+                              : local_zip64
+                                  ? kZip64Marker32
+                                  : static_cast<uint32_t>(source_size);
+    local.name_length = static_cast<uint16_t>(name.size());
+    local.extra_length = local_zip64 ? LocalZip64Extra::kFixedSize : 0;
+
+    if (Zip64Mode == zmDisabled && item.HasZip64) {
+      source.Close(false);
+      throw EZAException(43, {item.SourceFileName}, this);
+    }
+
+    const bool multi_volume = spanning_mode_ != smNone;
+    Stream* output = archive_stream_.get();
+    if (multi_volume) output = &temp.Create(TempFileName());
+
+    output->WriteBuffer(EncodeLocalHeader(local).data(),
+                        LocalHeader::kFixedSize);
+    output->WriteBuffer(name.data(), static_cast<int64_t>(name.size()));
+    int64_t header_length =
+        static_cast<int64_t>(LocalHeader::kFixedSize + name.size());
+    if (local_zip64) {
+      // Room for the extra field; its values are written after the data.
+      const std::array<uint8_t, LocalZip64Extra::kFixedSize> gap{};
+      output->WriteBuffer(gap.data(), static_cast<int64_t>(gap.size()));
+      header_length += static_cast<int64_t>(gap.size());
+    }
+
+    if (data != nullptr && PackEntryData(*data, *output, item)) {
+      local.crc32 = item.header.crc32;
+      local.compressed_size = (item.header.compressed_size == kZip64Marker32 ||
+                               Zip64Mode == zmAlways)
+                                  ? kZip64Marker32
+                                  : item.header.compressed_size;
+      if (source_size == 0) local.method = kMethodStored;
+      const int64_t header_at =
+          multi_volume ? 0 : static_cast<int64_t>(item.LocalHeaderOffset());
+      output->Seek(header_at);
+      output->WriteBuffer(EncodeLocalHeader(local).data(),
+                          LocalHeader::kFixedSize);
+      output->Seek(header_at +
+                   static_cast<int64_t>(LocalHeader::kFixedSize + name.size()));
+      if (local_zip64) {
+        LocalZip64Extra extra;
+        extra.uncompressed_size = static_cast<uint64_t>(source_size);
+        extra.compressed_size = item.CompressedSize();
+        std::vector<uint8_t> bytes;
+        ByteWriter writer(&bytes);
+        extra.Encode(writer);
+        output->WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+      }
+    }
+
+    if (CancelRequested) {
+      source.Close(false);
+      temp.Remove();
+      return false;
+    }
+
+    output->Seek(output->Size());
+    if (multi_volume) {
+      // The header piece may not be divided; the data may.
+      output->Seek(0);
+      std::vector<uint8_t> head(static_cast<size_t>(header_length));
+      output->ReadBuffer(head.data(), header_length);
+      Stream* volume = archive_stream_.get();
+      WriteToVolumesChecked(head.data(), header_length, 0, CurrentVolume,
+                            volume, floppy_staging_.get());
+      pipeline::SetDiskStart(item, CurrentVolume.Number);
+      const int64_t end = floppy_staging_ != nullptr
+                              ? floppy_staging_->Position()
+                              : volume->Position();
+      pipeline::SetLocalOffset(item, end - header_length, Zip64Mode);
+      CopyToVolumes(*output, volume, /*report_progress=*/true,
+                    floppy_staging_.get(), -1, -1, copy_cancel_, CurrentVolume);
+      temp.Remove();
+    }
+    source.Close(true);
+  } catch (const EZAException& e) {
+    source.Close(false);
+    temp.Remove();
+    if (archive_stream_ == nullptr) {
+      action_ = fxaAbort;
+      return false;
+    }
+    TDirItem& failed = DirManager->Dir.ItemPtr(index);
+    const std::string& failure_name = failed.EntryAction == poUpdate
+                                          ? failed.StoredName
+                                          : failed.SourceFileName;
+    TZAAction action = fxaIgnore;
+    DoProcessFileFailure(failure_name, failed.EntryAction, e.NativeError(),
+                         e.ErrorCode(), e.what(), action);
+    action_ = action;
+    return false;
+  }
+
+  cancel = false;
+  DoFileProgress(progress_name, 100.0, operation, ppEnd, cancel);
+  if (cancel) CancelRequested = true;
+  // A copy into the volumes that was cancelled left the entry incomplete.
+  if (copy_cancel_) {
+    action_ = fxaAbort;
+    return false;
+  }
+  return true;
+}
+
+bool ArchiverCore::PackEntryData(platform::Stream& source,
+                                 platform::Stream& output, TDirItem& item) {
+  CentralHeader header = item.header;
+  source.Seek(0);
+  const int64_t source_size = source.Size();
+  CompressCounters counters;  // 0 bytes, CRC register all ones
+  EntryProgress progress(*this, item);
+  CompressEntry(source, source_size, output, item.EntryLevel, header.method,
+                item.EntryPassword, counters, progress);
+
+  if (counters.bytes_processed != source_size) {
+    if (CancelRequested) return false;
+    throw EZAException(34, {source_size, counters.bytes_processed}, this);
+  }
+  if (counters.compressed_size >= kMarker32 || Zip64Mode == zmAlways) {
+    header.compressed_size = kZip64Marker32;
+    item.HasZip64 = true;
+    item.Zip64CompressedSize = static_cast<uint64_t>(counters.compressed_size);
+  } else {
+    header.compressed_size = static_cast<uint32_t>(counters.compressed_size);
+  }
+  if (source_size >= kMarker32 || Zip64Mode == zmAlways) {
+    header.uncompressed_size = kZip64Marker32;
+    item.HasZip64 = true;
+    item.Zip64UncompressedSize = static_cast<uint64_t>(source_size);
+  } else {
+    header.uncompressed_size = static_cast<uint32_t>(source_size);
+  }
+  header.crc32 = ~counters.crc;
+  if (item.HasZip64 && Zip64Mode == zmDisabled) {
+    throw EZAException(41, {item.SourceFileName}, this);
+  }
+  if (source_size == 0) header.method = kMethodStored;
+  item.header = header;
+  return true;
+}
+
+void ArchiverCore::CopyEntry(int32_t index) {
+  TZADirArray& dir = DirManager->Dir;
+  TZADirArray& saved = DirManager->SavedDir;
+  const int32_t old_index = pipeline::FindOldItem(saved, dir.ItemPtr(index));
+  if (old_index < 0) throw EZAException(7, this);
+  TDirItem old;
+  saved.GetItem(old_index, old);
+  if (dir.ItemPtr(index).EntryAction == poUpdate) {
+    // A replacement that failed and was ignored: the old entry comes back.
+    TDirItem& failed = dir.ItemPtr(index);
+    if (failed.OwnsSource && failed.SourceStream != nullptr) {
+      delete failed.SourceStream;
+      failed.SourceStream = nullptr;
+    }
+    dir.PutItem(index, old);
+  }
+  TDirItem& item = dir.ItemPtr(index);
+  const bool rename = item.Pending && item.EntryAction == poRename;
+  const bool multi_volume = spanning_mode_ != smNone;
+  if (archive_stream_ == nullptr) throw EZAException(6, this);
+
+  // Where the old entry's bytes are now: in the backup when they lay in the
+  // tail that was cut off, else still in the archive ahead of Start.
+  const int64_t old_offset = static_cast<int64_t>(old.LocalHeaderOffset());
+  const bool from_archive = old_offset < start_;
+  if (!from_archive && backup_ == nullptr) throw EZAException(6, this);
+  // After a volume change the archive stream is another file; the old
+  // volume's bytes cannot be read from it.
+  if (from_archive && multi_volume) throw EZAException(6, this);
+  int64_t read_at = from_archive ? old_offset : old_offset - start_;
+  auto read = [&](void* buffer, int64_t count) {
+    Stream& from = from_archive ? *archive_stream_ : *backup_;
+    from.Seek(read_at);
+    from.ReadBuffer(buffer, count);
+    read_at += count;
+  };
+
+  std::array<uint8_t, LocalHeader::kFixedSize> head_bytes;
+  read(head_bytes.data(), LocalHeader::kFixedSize);
+  std::optional<LocalHeader> local = LocalHeader::Decode(head_bytes);
+  const bool local_valid =
+      local && (local->signature == kLocalHeaderSignature ||
+                local->signature == kAltLocalHeaderSignature);
+  int64_t name_length;
+  int64_t after_name;  // extra field, data and descriptor
+  const int64_t compressed = static_cast<int64_t>(old.CompressedSize());
+  if (local_valid) {
+    name_length = local->name_length;
+    after_name = local->extra_length + compressed;
+    if ((old.header.flags & kFlagDataDescriptor) != 0) {
+      // APPNOTE 4.3.9: CRC-32 and two sizes (8 bytes each in Zip64 form),
+      // optionally preceded by the signature.
+      const bool zip64 = old.header.compressed_size == kZip64Marker32 ||
+                         old.header.uncompressed_size == kZip64Marker32;
+      int64_t descriptor = zip64 ? 20 : 12;
+      const int64_t saved_at = read_at;
+      read_at += name_length + after_name;
+      std::array<uint8_t, 4> signature{};
+      Stream& from = from_archive ? *archive_stream_ : *backup_;
+      from.Seek(read_at);
+      if (from.Read(signature.data(), 4) == 4 &&
+          DecodeFixed32(signature.data()) == kDataDescriptorSignature) {
+        descriptor += 4;
+      }
+      read_at = saved_at;
+      after_name += descriptor;
+    }
+  } else {
+    // Not a readable local header: the directory's lengths are all there is.
+    name_length = old.header.name_length;
+    after_name =
+        old.header.extra_length + old.header.comment_length + compressed;
+  }
+
+  // Output: straight into the archive, or through the volume writer.
+  int64_t write_at = archive_stream_->Position();
+  auto emit = [&](const void* bytes, int64_t count, int64_t keep_together) {
+    if (multi_volume) {
+      Stream* volume = archive_stream_.get();
+      WriteToVolumesChecked(bytes, count, keep_together, CurrentVolume, volume,
+                            floppy_staging_.get());
+    } else {
+      archive_stream_->Seek(write_at);
+      archive_stream_->WriteBuffer(bytes, count);
+      write_at += count;
+    }
+  };
+
+  std::vector<uint8_t> head(head_bytes.begin(), head_bytes.end());
+  if (rename && local_valid) {
+    const std::string name =
+        pipeline::NameBytes(item.StoredName, Options.OEMFileNames);
+    local->name_length = static_cast<uint16_t>(name.size());
+    head = EncodeLocalHeader(*local);
+    head.insert(head.end(), name.begin(), name.end());
+    read_at += name_length;
+  } else {
+    head.resize(head.size() + static_cast<size_t>(name_length));
+    read(head.data() + LocalHeader::kFixedSize, name_length);
+  }
+  // The local extra field belongs to the piece that stays on one volume.
+  const int64_t extra_length = local_valid ? local->extra_length : 0;
+  if (extra_length > 0) {
+    const size_t at = head.size();
+    head.resize(at + static_cast<size_t>(extra_length));
+    read(head.data() + at, extra_length);
+  }
+  const int64_t head_length = static_cast<int64_t>(head.size());
+  int64_t remaining = std::max<int64_t>(0, after_name - extra_length);
+
+  if (!multi_volume) pipeline::SetLocalOffset(item, write_at, Zip64Mode);
+  emit(head.data(), head_length, 0);
+  if (multi_volume) {
+    pipeline::SetDiskStart(item, CurrentVolume.Number);
+    const int64_t end = floppy_staging_ != nullptr
+                            ? floppy_staging_->Position()
+                            : archive_stream_->Position();
+    pipeline::SetLocalOffset(item, end - head_length, Zip64Mode);
+  }
+  std::vector<uint8_t> block(
+      static_cast<size_t>(std::min<int64_t>(kCopyBlock, remaining)));
+  while (remaining > 0) {
+    const int64_t n = std::min<int64_t>(kCopyBlock, remaining);
+    read(block.data(), n);
+    emit(block.data(), n, -1);
+    remaining -= n;
+  }
+  if (!multi_volume) archive_stream_->Seek(write_at);
+}
+
+}  // namespace tessaly::engine
