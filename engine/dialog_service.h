@@ -32,6 +32,11 @@ enum DialogButton : uint32_t {
 };
 using DialogButtons = uint32_t;
 
+// Every button, in the order in which a box lists them.
+inline constexpr DialogButton kAllDialogButtons[] = {
+    kButtonOk,      kButtonCancel, kButtonYes,   kButtonNo,    kButtonYesToAll,
+    kButtonNoToAll, kButtonAbort,  kButtonRetry, kButtonIgnore};
+
 // Results: the modal results of the class library (Yes is 6).
 enum DialogResult : int {
   mrNone = 0,
@@ -80,6 +85,8 @@ class DialogService {
 
 // The service that archivers use when none is set on them; initially a
 // process-wide console service. The program installs its own at start.
+// Passing nullptr restores the console service. The pointer is read and
+// written atomically; the service itself is used from one thread.
 // REQUIRES: `service` outlives every use (it is not owned).
 DialogService& DefaultDialogService();
 void SetDefaultDialogService(DialogService* service);
