@@ -1,0 +1,108 @@
+// Sources that change between selection and writing: a file that vanishes
+// before it is opened, and one that shrinks while it is read. Both are
+// offered to the host as per-file failures, and the archive written without
+// them is sound.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/archiver.h"
+#include "engine/scripted_dialog_service.h"
+#include "tests/support/run_command.h"
+#include "tests/support/temp_dir.h"
+
+namespace tessaly::engine {
+namespace {
+
+struct Failure {
+  std::string file;
+  int32_t native_error;
+  std::string message;
+};
+
+class SourceFaultTest : public ::testing::Test {
+ protected:
+  SourceFaultTest() {
+    src_ = dir_.Join("src/");
+    ::mkdir(src_.c_str(), 0755);
+    dir_.WriteFile("src/a.dat", std::string(3 << 20, 'a'));  // several blocks
+    dir_.WriteFile("src/b.dat", "bravo");
+    zip_.SetName("ZipArchiver");
+    zip_.SetDialogService(&dialogs_);
+    zip_.FileName = dir_.Join("out.zip");
+    zip_.BaseDir = src_;
+    zip_.FileMasks.Add("*.dat");
+    zip_.SetCompressionMode(1);
+    zip_.OnProcessFileFailure = [this](Component*, const std::string& file,
+                                       TZAProcessOperation, int32_t native,
+                                       int32_t, const std::string& message,
+                                       TZAAction& action) {
+      failures_.push_back({file, native, message});
+      action = fxaIgnore;
+    };
+  }
+
+  std::vector<std::string> Entries() {
+    const auto r = test::RunCommand("unzip -Z1 " + test::ShellQuote(zip_.FileName));
+    EXPECT_EQ(test::RunCommand("unzip -tq " + test::ShellQuote(zip_.FileName)).exit_code, 0);
+    std::vector<std::string> names;
+    size_t start = 0;
+    for (size_t end; (end = r.output.find('\n', start)) != std::string::npos;
+         start = end + 1) {
+      names.push_back(r.output.substr(start, end - start));
+    }
+    return names;
+  }
+
+  test::TempDir dir_;
+  std::string src_;
+  ScriptedDialogService dialogs_;
+  TZipArchiver zip_;
+  std::vector<Failure> failures_;
+};
+
+TEST_F(SourceFaultTest, FileVanishedBeforeWritingIsOfferedAs33) {
+  zip_.OnFileProgress = [this](Component*, const std::string& name, double,
+                               TZAProcessOperation, TZAProgressPhase phase,
+                               bool&) {
+    if (phase == ppStart && name.ends_with("a.dat")) {
+      ::unlink((src_ + "a.dat").c_str());
+    }
+  };
+  zip_.Open(kOpenCreate);
+  zip_.AddMatchingFiles();
+  zip_.Close();
+  ASSERT_EQ(failures_.size(), 1u);
+  EXPECT_EQ(failures_[0].native_error, 33);
+  EXPECT_EQ(failures_[0].message, "ZipArchiver: Cannot open file \"" + src_ +
+                                      "a.dat\" - Native error: 00033");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"b.dat"});
+}
+
+TEST_F(SourceFaultTest, FileShrunkWhileReadIsOfferedAs34) {
+  bool cut = false;
+  zip_.OnFileProgress = [&](Component*, const std::string& name, double,
+                            TZAProcessOperation, TZAProgressPhase phase,
+                            bool&) {
+    if (phase == ppProcess && !cut && name.ends_with("a.dat")) {
+      cut = true;
+      ASSERT_EQ(::truncate((src_ + "a.dat").c_str(), 1000), 0);
+    }
+  };
+  zip_.Open(kOpenCreate);
+  zip_.AddMatchingFiles();
+  zip_.Close();
+  ASSERT_EQ(failures_.size(), 1u);
+  EXPECT_EQ(failures_[0].native_error, 34);
+  EXPECT_NE(failures_[0].message.find("Invalid compressed size"),
+            std::string::npos)
+      << failures_[0].message;
+  EXPECT_EQ(Entries(), std::vector<std::string>{"b.dat"});
+}
+
+}  // namespace
+}  // namespace tessaly::engine
