@@ -93,11 +93,16 @@ int RunTzip(const TzipOptions& options, std::ostream& out, std::ostream& err,
       };
     }
     if (options.command == TzipCommand::kUpdate) {
+      // One explicit transaction: a filled multi-volume archive accepts
+      // changes only inside one.
       zip.Open();
+      zip.BeginUpdate();
+      zip.AddMatchingFiles();
+      zip.EndUpdate();
     } else {
       zip.Open(engine::kOpenCreate);
+      zip.AddMatchingFiles();
     }
-    zip.AddMatchingFiles();
     zip.Close();
     if (show_progress) err << "\n";
     // The last volume carries the archive's own name.

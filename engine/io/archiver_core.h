@@ -160,6 +160,11 @@ class ArchiverCore : public Component, public DirOwner {
                      TDirItem& item);
   void CopyEntry(int32_t index);
   int32_t FindFirstChange();
+  // The number of the last volume of the open archive, from its end record.
+  int32_t LastVolumeNumber() const;
+  // Whether the rewriting of the running update begins on the last volume
+  // (for multi-volume archives the only volume an update may change).
+  bool StartsOnLastVolume() const;
   void BackupTail();
   void RestoreBackup();
   void RollbackUpdate();

@@ -176,6 +176,28 @@ std::string ArchiverCore::TempFileName() {
   return name;
 }
 
+int32_t ArchiverCore::LastVolumeNumber() const {
+  const EndRecord& end = DirManager->EndRecord;
+  if (end.this_disk == kZip64Marker16 && DirManager->HasZip64End) {
+    return static_cast<int32_t>(DirManager->Zip64End.this_disk);
+  }
+  return end.this_disk;
+}
+
+bool ArchiverCore::StartsOnLastVolume() const {
+  const TZADirArray& saved = DirManager->SavedDir;
+  const int64_t last = LastVolumeNumber();
+  if (first_change_ < saved.Count()) {
+    return saved.ItemPtr(first_change_).DiskStart() == last;
+  }
+  const EndRecord& end = DirManager->EndRecord;
+  const int64_t directory_disk =
+      end.directory_disk == kZip64Marker16 && DirManager->HasZip64End
+          ? static_cast<int64_t>(DirManager->Zip64End.directory_disk)
+          : end.directory_disk;
+  return directory_disk == last;
+}
+
 int32_t ArchiverCore::FindFirstChange() {
   const TZADirArray& saved = DirManager->SavedDir;
   const TZADirArray& dir = DirManager->Dir;
@@ -259,6 +281,14 @@ void ArchiverCore::ApplyUpdate() {
     return;
   }
 
+  if (spanning_mode_ != smNone && saved.Count() > 0 && !StartsOnLastVolume()) {
+    // Rewriting from an earlier volume would have to cut and rewrite every
+    // volume after it; refuse before anything is touched.
+    FreeOwnedSources(dir, saved);
+    dir.Assign(saved);
+    throw EZAException(52, this);
+  }
+
   if (first_change_ < saved.Count()) {
     start_ =
         static_cast<int64_t>(saved.ItemPtr(first_change_).LocalHeaderOffset());
@@ -282,7 +312,13 @@ void ArchiverCore::ApplyUpdate() {
 
   try {
     CutAt(*archive_stream_, start_);
-    CurrentVolume.SetFirst(true);
+    if (spanning_mode_ != smNone && saved.Count() > 0) {
+      // An existing multi-volume archive grows from its last volume, which
+      // the archive stream is open on.
+      CurrentVolume.SetNumber(LastVolumeNumber());
+    } else {
+      CurrentVolume.SetFirst(true);
+    }
     if (spanning_mode_ == smSpanning && IsFloppyDrive(FileName)) {
       floppy_staging_ = std::make_unique<platform::MemoryStream>();
     }
