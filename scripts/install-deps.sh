@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   zlib1g-dev libgtest-dev libbenchmark-dev libfltk1.3-dev
   zip unzip p7zip-full python3 time
-  xvfb xauth x11-apps
+  xvfb xauth x11-apps x11-utils fonts-dejavu-core
   clang libclang-rt-14-dev
 )
 

@@ -1,0 +1,132 @@
+#include "app/registry.h"
+
+#include <cstdlib>
+#include <utility>
+
+namespace tessaly::app {
+
+const char* RootKeyName(HKEY key) {
+  switch (key) {
+    case HKEY_CLASSES_ROOT:
+      return "HKEY_CLASSES_ROOT";
+    case HKEY_CURRENT_USER:
+      return "HKEY_CURRENT_USER";
+    case HKEY_LOCAL_MACHINE:
+      return "HKEY_LOCAL_MACHINE";
+    case HKEY_USERS:
+      return "HKEY_USERS";
+    case HKEY_CURRENT_CONFIG:
+      return "HKEY_CURRENT_CONFIG";
+    default:
+      return "";
+  }
+}
+
+std::string RegistryFileName(
+    const std::function<std::optional<std::string>(const char*)>& getenv,
+    platform::Env& env) {
+  auto variable = [&](const char* name) -> std::string {
+    std::optional<std::string> value = getenv(name);
+    return value ? *value : std::string();
+  };
+  const std::string explicit_name = variable("TESSALY_REGISTRY");
+  if (!explicit_name.empty()) return explicit_name;
+
+  std::string config_home = variable("XDG_CONFIG_HOME");
+  if (config_home.empty()) {
+    const std::string home = variable("HOME");
+    if (!home.empty()) config_home = home + "/.config";
+  }
+  if (!config_home.empty()) {
+    const std::string user_file = config_home + "/tessaly/registry.reg";
+    if (env.FileExists(user_file)) return user_file;
+  }
+  return "/etc/tessaly/registry.reg";
+}
+
+std::string DefaultRegistryFileName() {
+  return RegistryFileName(
+      [](const char* name) -> std::optional<std::string> {
+        const char* value = std::getenv(name);
+        if (value == nullptr) return std::nullopt;
+        return std::string(value);
+      },
+      platform::Env::Default());
+}
+
+TRegistry::TRegistry(uint32_t access, std::string file_name, platform::Env& env)
+    : Access(access), file_name_(std::move(file_name)), env_(env) {}
+
+TRegistry::~TRegistry() { CloseKey(); }
+
+void TRegistry::SetRootKey(HKEY key) {
+  CloseKey();
+  root_key_ = key;
+}
+
+const RegistryFile* TRegistry::File() {
+  if (!loaded_) {
+    // Marked first: a file that fails to parse raises once and then reads
+    // as empty, as a key that cannot be opened would.
+    loaded_ = true;
+    file_ = RegistryFile::Load(env_, file_name_);
+  }
+  return file_ ? &*file_ : nullptr;
+}
+
+std::string TRegistry::FullPath(const std::string& below_root) const {
+  std::string path = RootKeyName(root_key_);
+  if (!below_root.empty()) path += "\\" + below_root;
+  return path;
+}
+
+bool TRegistry::OpenKey(const std::string& key, bool can_create) {
+  std::string path;
+  if (!key.empty() && key.front() == '\\') {
+    path = key.substr(1);
+  } else if (has_current_key_ && !current_path_.empty()) {
+    path = current_path_ + (key.empty() ? "" : "\\" + key);
+  } else {
+    path = key;
+  }
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+
+  const RegistryFile* file = File();
+  const bool exists = file != nullptr && *RootKeyName(root_key_) != '\0' &&
+                      file->KeyExists(FullPath(path));
+  if (!exists && !can_create) return false;
+  CloseKey();
+  current_path_ = path;
+  has_current_key_ = true;
+  current_key_created_ = !exists;
+  return true;
+}
+
+std::string TRegistry::ReadString(const std::string& name) {
+  const RegistryFile* file = File();
+  if (file == nullptr || current_key_created_) return "";
+  const RegistryValue* value =
+      file->FindValue(FullPath(has_current_key_ ? current_path_ : ""), name);
+  if (value == nullptr) return "";
+  if (value->type != kRegString && value->type != kRegExpandString) {
+    throw ERegistryException("Invalid data type for '" + name + "' (" +
+                             RegistryTypeName(value->type) +
+                             " where a string is expected)");
+  }
+  return value->text;
+}
+
+bool TRegistry::ValueExists(const std::string& name) {
+  const RegistryFile* file = File();
+  if (file == nullptr || current_key_created_) return false;
+  return file->FindValue(FullPath(has_current_key_ ? current_path_ : ""),
+                         name) != nullptr;
+}
+
+void TRegistry::CloseKey() {
+  current_path_.clear();
+  has_current_key_ = false;
+  current_key_created_ = false;
+}
+
+}  // namespace tessaly::app
