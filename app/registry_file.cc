@@ -39,23 +39,6 @@ std::string_view TrimRight(std::string_view s) {
 
 std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 // UTF-16 code units (little- or big-endian bytes) to UTF-8, up to the first
 // NUL unit. An unpaired surrogate becomes U+FFFD; an odd last byte is
@@ -77,13 +60,13 @@ std::string Utf16ToUtf8(std::string_view bytes, bool little_endian,
     if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
       const uint32_t next = unit(i + 1);
       if (next >= 0xDC00 && next <= 0xDFFF) {
-        AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (next - 0xDC00));
+        platform::AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (next - 0xDC00));
         ++i;
         continue;
       }
     }
     if (u >= 0xD800 && u <= 0xDFFF) u = 0xFFFD;
-    AppendUtf8(out, u);
+    platform::AppendUtf8(out, u);
   }
   return out;
 }

@@ -44,23 +44,6 @@ char32_t Decode(std::string_view s, size_t i, int* length) {
   return cp;
 }
 
-void Encode(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
 
 template <size_t N>
 char32_t MapCase(const CaseRun (&runs)[N], char32_t cp) {
@@ -93,7 +76,7 @@ std::string ConvertCase(std::string_view text, const CaseRun (&runs)[N],
     if (cp == kInvalid) {
       out += c;
     } else {
-      Encode(MapCase(runs, cp), out);
+      AppendUtf8(out, MapCase(runs, cp));
     }
     i += length;
   }
@@ -156,7 +139,7 @@ std::string OemToAnsi(std::string_view cp437) {
     if (b < 0x80) {
       out += c;
     } else {
-      Encode(kCp437High[b - 0x80], out);
+      AppendUtf8(out, kCp437High[b - 0x80]);
     }
   }
   return out;
@@ -168,6 +151,24 @@ std::string AnsiUpperCase(std::string_view utf8) {
 
 std::string AnsiLowerCase(std::string_view utf8) {
   return ConvertCase(utf8, kLowerRuns, 'A', 'Z');
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
 }
 
 }  // namespace tessaly::platform

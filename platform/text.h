@@ -35,6 +35,9 @@ std::string AnsiLowerCase(std::string_view utf8);
 // a scan always advances.
 int Utf8SequenceLength(unsigned char lead);
 
+// Appends the UTF-8 form of one code point (up to U+10FFFF) to `out`.
+void AppendUtf8(std::string& out, char32_t code_point);
+
 }  // namespace tessaly::platform
 
 #endif  // TESSALY_PLATFORM_TEXT_H_
