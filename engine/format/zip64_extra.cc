@@ -29,11 +29,11 @@ void LocalZip64Extra::Encode(ByteWriter& writer) const {
 std::optional<LocalZip64Extra> LocalZip64Extra::Decode(
     std::span<const uint8_t> data) {
   if (data.size() < kFixedSize) return std::nullopt;
-  ByteReader reader(data);
-  ExtraBlockHeader h;
-  reader.GetU16(&h.id);
-  reader.GetU16(&h.data_size);
-  if (h.id != kZip64ExtraId || h.data_size < kDataSize) return std::nullopt;
+  const std::optional<ExtraBlockHeader> h = ExtraBlockHeader::Decode(data);
+  if (!h || h->id != kZip64ExtraId || h->data_size < kDataSize) {
+    return std::nullopt;
+  }
+  ByteReader reader(data.subspan(ExtraBlockHeader::kFixedSize));
   LocalZip64Extra e;
   reader.GetU64(&e.uncompressed_size);
   reader.GetU64(&e.compressed_size);
