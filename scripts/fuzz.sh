@@ -21,7 +21,7 @@ seeds=$work/seeds
 mkdir -p "$seeds" "$work/corpus" "$work/src"
 printf 'FileList.cfg\r\nledger.dat\r\n' > "$work/src/FileList.cfg"
 head -c 3000 /dev/urandom > "$work/src/noise.dat"
-yes 'ledger line' | head -n 200 > "$work/src/report.rpt"
+for i in $(seq 200); do echo "ledger line $i"; done > "$work/src/report.rpt"
 mkdir -p "$work/src/sub" && echo sub > "$work/src/sub/x.dat"
 if [[ -x $tzip ]]; then
   "$tzip" -9 "$seeds/tzip.zip" "$work/src/*.*" >/dev/null
