@@ -36,17 +36,31 @@ class UpdateInteropTest : public ::testing::Test {
     ASSERT_EQ(r.exit_code, 0) << command << "\n" << r.output;
   }
 
+  // An archiver on the peer's archive selecting `masks` in src/.
+  void Configure(TZipArchiver& zip, std::initializer_list<const char*> masks) {
+    zip.SetDialogService(&dialogs_);
+    zip.FileName = archive_;
+    zip.BaseDir = src_;
+    for (const char* mask : masks) zip.FileMasks.Add(mask);
+  }
+
+  // Python's zipfile reads `count` entries, each equal to its source file.
+  void Verify(int count) {
+    const auto r = RunCommand(
+        "python3 " + ShellQuote(test::SourceDir() + "/tests/interop/zipcheck.py") +
+        " verify " + ShellQuote(archive_) + " " + ShellQuote(src_));
+    EXPECT_EQ(r.exit_code, 0) << r.output;
+    EXPECT_NE(r.output.find(std::to_string(count) + " entries ok"),
+              std::string::npos)
+        << r.output;
+  }
+
   // Replaces a.txt and adds d.txt through the engine.
   void Update() {
     dir_.WriteFile("src/a.txt", "a replaced");
     dir_.WriteFile("src/d.txt", std::string(3000, 'd'));
-    ScriptedDialogService dialogs;
     TZipArchiver zip;
-    zip.SetDialogService(&dialogs);
-    zip.FileName = archive_;
-    zip.BaseDir = src_;
-    zip.FileMasks.Add("a.txt");
-    zip.FileMasks.Add("d.txt");
+    Configure(zip, {"a.txt", "d.txt"});
     zip.Open();
     ASSERT_EQ(zip.OpenMode, kOpenReadWriteDenyWrite);
     zip.AddMatchingFiles();
@@ -55,18 +69,15 @@ class UpdateInteropTest : public ::testing::Test {
   }
 
   void Check() {
-    auto r = RunCommand("unzip -t " + ShellQuote(archive_));
+    const auto r = RunCommand("unzip -t " + ShellQuote(archive_));
     EXPECT_EQ(r.exit_code, 0) << r.output;
-    r = RunCommand("python3 " +
-                   ShellQuote(test::SourceDir() + "/tests/interop/zipcheck.py") +
-                   " verify " + ShellQuote(archive_) + " " + ShellQuote(src_));
-    EXPECT_EQ(r.exit_code, 0) << r.output;
-    EXPECT_NE(r.output.find("4 entries ok"), std::string::npos) << r.output;
+    Verify(4);
   }
 
   test::TempDir dir_;
   std::string src_;
   std::string archive_;
+  ScriptedDialogService dialogs_;
 };
 
 TEST_F(UpdateInteropTest, InfoZipArchiveWithComment) {
@@ -133,12 +144,8 @@ TEST_F(UpdateInteropTest, InfoZipSplitArchiveTakesNewFilesInOneTransaction) {
   dir_.WriteFile("src/n.bin", std::string(200000, 'n'));
   Make("zip -q -0 -s 64k " + ShellQuote(archive_) + " a.txt b.txt c.txt n.bin");
   dir_.WriteFile("src/d.txt", std::string(3000, 'd'));
-  ScriptedDialogService dialogs;
   TZipArchiver zip;
-  zip.SetDialogService(&dialogs);
-  zip.FileName = archive_;
-  zip.BaseDir = src_;
-  zip.FileMasks.Add("d.txt");
+  Configure(zip, {"d.txt"});
   zip.Open();
   ASSERT_EQ(zip.SpanningMode(), smSplitting);
   zip.BeginUpdate();
@@ -157,10 +164,7 @@ TEST_F(UpdateInteropTest, InfoZipSplitArchiveTakesNewFilesInOneTransaction) {
   archive_ = joined;
   r = RunCommand("unzip -t " + ShellQuote(archive_));
   EXPECT_EQ(r.exit_code, 0) << r.output;
-  r = RunCommand("python3 " + ShellQuote(test::SourceDir() + "/tests/interop/zipcheck.py") +
-                 " verify " + ShellQuote(archive_) + " " + ShellQuote(src_));
-  EXPECT_EQ(r.exit_code, 0) << r.output;
-  EXPECT_NE(r.output.find("5 entries ok"), std::string::npos) << r.output;
+  Verify(5);
 }
 
 TEST_F(UpdateInteropTest, SplitArchiveRefusesToRewriteEarlierVolumes) {
@@ -168,12 +172,8 @@ TEST_F(UpdateInteropTest, SplitArchiveRefusesToRewriteEarlierVolumes) {
   Make("zip -q -0 -s 64k " + ShellQuote(archive_) + " a.txt b.txt c.txt n.bin");
   const std::string before = dir_.ReadFile("peer.z01") + dir_.ReadFile("peer.zip");
   dir_.WriteFile("src/a.txt", "a replaced");  // a.txt lies on the first volume
-  ScriptedDialogService dialogs;
   TZipArchiver zip;
-  zip.SetDialogService(&dialogs);
-  zip.FileName = archive_;
-  zip.BaseDir = src_;
-  zip.FileMasks.Add("a.txt");
+  Configure(zip, {"a.txt"});
   zip.Open();
   zip.BeginUpdate();
   zip.AddMatchingFiles();
