@@ -2,12 +2,12 @@
 //
 // One abstract interface in the style of LevelDB's Env, so that tests can put
 // a fault-injecting or in-memory environment (platform/testing/) in place of
-// the real one. The real one is Env::Default(): POSIX now
-// (platform/posix/posix_env.cc), Windows later.
+// the real one. The real one is Env::Default(): platform/posix/posix_env.cc
+// or platform/windows/windows_env.cc, as the build picks.
 //
 // Conventions shared by all methods:
 // - Paths are native paths (platform/path.h); names are the file system's
-//   bytes (UTF-8 on POSIX).
+//   bytes (UTF-8 on POSIX, the system ANSI code page on Windows).
 // - Failures are returned (false, -1, empty, nullptr, an ErrorKind), never
 //   thrown; turning them into exceptions is the caller's business.
 // - File attributes are Windows file attribute bits (kAttr* below). A POSIX
@@ -15,7 +15,9 @@
 //   plus 0x02 when its name begins with a dot; a folder 0x10, plus 0x02 for a
 //   dot-folder. Other kinds of file (devices, sockets, pipes, dangling links)
 //   have no attributes: they are never found and FileAttributes gives -1.
-//   Symbolic links are followed.
+//   Symbolic links are followed. A Windows file has its own attributes, of
+//   which read-only, hidden, system, folder and archive are passed on (a
+//   file with none of them has 0, not kAttrNormal).
 // - Times are MS-DOS date-times in local time: date in the high 16 bits
 //   (day 0-4, month 5-8, year-1980 9-15), time in the low 16 bits
 //   (seconds/2 0-4, minute 5-10, hour 11-15).
@@ -42,7 +44,11 @@ inline constexpr uint32_t kAttrNormal = 0x80;
 
 // The 16-bit open modes: 0xFFFF creates (or truncates) a file for reading and
 // writing; any other value opens an existing file, with the access in the low
-// two bits and the sharing mode in bits 4-6 (not enforced on POSIX).
+// two bits and the sharing mode in bits 4-6. Sharing is not enforced on
+// POSIX. On Windows it is what other opens of the file may do meanwhile:
+// compat and deny-none allow reading and writing, exclusive nothing,
+// deny-write reading, deny-read writing; an open that the sharing of an
+// open file forbids fails with kAccessDenied.
 inline constexpr uint16_t kOpenCreate = 0xFFFF;
 inline constexpr uint16_t kOpenRead = 0x00;
 inline constexpr uint16_t kOpenWrite = 0x01;
@@ -149,17 +155,19 @@ class Env {
   // ExtractFilePath; "" is the current folder) whose names match its name
   // part, as find-first/find-next would return them:
   // - Matching is Windows wildcard matching, letters compared without case
-  //   (Unicode simple case folding): '*' takes any run of characters, '?'
-  //   one character (one UTF-8 sequence); a name without a dot also
-  //   matches when it would with a dot appended, so "*.*" and "a.*" match
-  //   "a", and "*." matches the names without a dot
-  //   (platform/find_match.h).
+  //   (AnsiUpperCase): '*' takes any run of characters, '?' one character
+  //   (AnsiCharLength: a UTF-8 sequence on POSIX, a byte or double-byte
+  //   pair on Windows); a name without a dot also matches when it would
+  //   with a dot appended, so "*.*" and "a.*" match "a", and "*." matches
+  //   the names without a dot (platform/find_match.h). Only the long name
+  //   counts: Windows' 8.3 short names are not matched.
   // - "." and ".." are included (when the filter holds kAttrDirectory and
   //   the pattern matches them), as Windows returns them; callers skip them.
   // - Entries with any of the bits hidden 0x02, system 0x04, volume 0x08 or
   //   folder 0x10 are returned only when `attribute_filter` has that bit;
   //   other entries always.
-  // - Order: as the file system lists the folder; no sorting.
+  // - Order: by upper-cased name (platform/find_match.h SortFoundFiles),
+  //   as NTFS lists a folder, whatever the file system.
   // A missing or unreadable folder gives an empty list.
   virtual std::vector<FoundFile> FindFiles(const std::string& pattern,
                                            uint32_t attribute_filter) = 0;
@@ -172,8 +180,9 @@ class Env {
 
   // Sets attributes. Only the read-only bit has an effect on POSIX: set, the
   // owner's (and group's and others') write permission is removed; clear,
-  // the owner's write permission is granted. Returns false when the file
-  // does not exist or cannot be changed.
+  // the owner's write permission is granted. Windows sets read-only,
+  // hidden, system and archive as given (so 0 clears the archive bit too).
+  // Returns false when the file does not exist or cannot be changed.
   virtual bool SetFileAttributes(const std::string& path,
                                  uint32_t attributes) = 0;
 
@@ -192,7 +201,9 @@ class Env {
 
   // Sets the modification time of a file from an MS-DOS date-time in local
   // time. Returns false when the file is missing or the value is not a
-  // valid date-time.
+  // valid date-time. Windows converts local time with the zone's current
+  // offset both ways (FileTimeToLocalFileTime), so a time set is read back
+  // unchanged.
   virtual bool SetFileAge(const std::string& path, uint32_t dos_date_time) = 0;
 
   // The size of a file in bytes; -1 when it is missing or a folder.
@@ -203,14 +214,20 @@ class Env {
   // Opens `path` with a 16-bit open mode (kOpen* | kShare*, or
   // kOpenCreate). kOpenCreate creates the file, or truncates an existing
   // one, for reading and writing; other modes open an existing file only.
-  // Returns the open file (owned by the caller), or nullptr with the reason
-  // in *error (when error is not null; it is set to kNone on success).
+  // Windows shares a created file for reading only (as kShareDenyWrite
+  // does), and refuses to truncate a read-only, hidden or system file
+  // (kAccessDenied). An access
+  // of 3, or on Windows a sharing mode above kShareDenyNone, is no mode:
+  // kIOError. Returns the open file (owned by the caller), or nullptr with
+  // the reason in *error (when error is not null; it is set to kNone on
+  // success).
   virtual std::unique_ptr<File> OpenFile(const std::string& path, uint16_t mode,
                                          ErrorKind* error = nullptr) = 0;
 
   // Deletes a file (not a folder). Returns false when it does not exist or
   // cannot be deleted. A read-only file can be deleted on POSIX when its
-  // folder is writable.
+  // folder is writable; on Windows it cannot be deleted until its read-only
+  // attribute is cleared.
   virtual bool RemoveFile(const std::string& path) = 0;
 
   // Renames or moves a file or folder. Unlike POSIX rename(), fails when
@@ -225,15 +242,20 @@ class Env {
   // be removed.
   virtual bool RemoveDir(const std::string& path) = 0;
 
-  // Removes a folder with all its content (symbolic links are removed, not
-  // followed). Returns true when the folder is gone; false when it did not
-  // exist or something could not be removed (what could be is removed).
+  // Removes a folder with all its content (symbolic links, and on Windows
+  // folder junctions and other reparse points, are removed, not followed;
+  // on Windows read-only entries lose that attribute and go too). Returns
+  // true when the folder is gone; false when it did not exist or something
+  // could not be removed (what could be is removed).
   virtual bool RemoveTree(const std::string& path) = 0;
 
   // Creates a new, empty, uniquely named file whose name begins with
-  // `prefix` in the folder `dir`; when `dir` is empty, in $TMPDIR, else in
-  // /tmp. Returns the file's full name (the caller deletes the file), or ""
-  // when no file could be created.
+  // `prefix` in the folder `dir`; when `dir` is empty, in the system's
+  // temporary folder: $TMPDIR, else /tmp (POSIX); GetTempPath, that is
+  // %TMP%, %TEMP%, ... (Windows). Windows keeps the first three characters
+  // of `prefix` and names the file "<prefix><hex digits>.tmp". Returns the
+  // file's full name (the caller deletes the file), or "" when no file
+  // could be created.
   virtual std::string TempFileName(const std::string& dir,
                                    const std::string& prefix) = 0;
 
@@ -245,11 +267,15 @@ class Env {
   virtual int64_t FreeSpace(const std::string& path) = 0;
 
   // The kind of drive holding `path`. POSIX: always kFixed (no drive is
-  // removable).
+  // removable). Windows: GetDriveType of the root of the path's drive
+  // ("C:\", "\\server\share\"; the current drive for a path without
+  // one): floppy drives A: and B: are kRemovable, a drive letter that is
+  // not assigned kNoRootDir.
   virtual DriveType DriveTypeOf(const std::string& path) = 0;
 
   // Sets the volume label of the disk holding `path`. POSIX: not possible,
-  // always false.
+  // always false. Windows: the label of the root of the path's drive (the
+  // current drive for a path without one); false when refused.
   virtual bool SetVolumeLabel(const std::string& path,
                               const std::string& label) = 0;
 

@@ -1,5 +1,6 @@
 #include "platform/find_match.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -9,17 +10,14 @@
 namespace tessaly::platform {
 namespace {
 
-// Splits upper-cased text into characters (each a whole UTF-8 sequence, or
-// one invalid byte) so that '?' takes a character, not a byte.
+// Splits upper-cased text into characters (platform/text.h AnsiCharLength:
+// a UTF-8 sequence on POSIX, a double-byte pair on Windows, or one byte) so
+// that '?' takes a character, not a byte.
 std::vector<std::string_view> Characters(const std::string& text) {
   std::vector<std::string_view> chars;
   size_t i = 0;
   while (i < text.size()) {
-    size_t n = Utf8SequenceLength(static_cast<unsigned char>(text[i]));
-    if (i + n > text.size()) n = 1;
-    for (size_t k = 1; k < n; ++k) {
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) n = 1;
-    }
+    const size_t n = AnsiCharLength(text, i);
     chars.push_back(std::string_view(text).substr(i, n));
     i += n;
   }
@@ -67,6 +65,19 @@ bool PassesAttributeFilter(uint32_t attributes, uint32_t attribute_filter) {
   constexpr uint32_t kSelective =
       kAttrHidden | kAttrSystem | kAttrVolumeLabel | kAttrDirectory;
   return (attributes & kSelective & ~attribute_filter) == 0;
+}
+
+void SortFoundFiles(std::vector<FoundFile>& found) {
+  std::vector<std::pair<std::string, FoundFile>> keyed;
+  keyed.reserve(found.size());
+  for (FoundFile& f : found) {
+    keyed.emplace_back(AnsiUpperCase(f.name), std::move(f));
+  }
+  std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+    if (a.first != b.first) return a.first < b.first;
+    return a.second.name < b.second.name;
+  });
+  for (size_t i = 0; i < keyed.size(); ++i) found[i] = std::move(keyed[i].second);
 }
 
 }  // namespace tessaly::platform

@@ -11,8 +11,21 @@
 namespace tessaly::platform {
 namespace {
 
-bool IsDelim(char c, PathSyntax syntax) {
-  return c == '/' || (syntax == PathSyntax::kWindows && c == '\\');
+// Whether a delimiter stands at s[i]. On Windows a '\' byte (0x5C) can be
+// the second byte of a double-byte character of the ANSI code page (Shift
+// JIS "\x95\x5C"), and then it is no delimiter; only a byte that can lead
+// such a character calls for the scan from the start. '/', ':' and '.' lie
+// below every code page's second bytes (0x40 and up).
+bool IsDelim(std::string_view s, size_t i, PathSyntax syntax) {
+  if (i >= s.size()) return false;
+  if (s[i] == '/') return true;
+  if (syntax != PathSyntax::kWindows || s[i] != '\\') return false;
+  if (i == 0 || AnsiCharLength(static_cast<unsigned char>(s[i - 1])) == 1) {
+    return true;
+  }
+  size_t pos = 0;
+  while (pos < i) pos += AnsiCharLength(s, pos);
+  return pos == i;
 }
 
 bool IsLetter(char c) {
@@ -24,11 +37,10 @@ bool IsLetter(char c) {
 size_t DriveLength(std::string_view path, PathSyntax syntax) {
   if (syntax != PathSyntax::kWindows) return 0;
   if (path.size() >= 2 && path[1] == ':' && IsLetter(path[0])) return 2;
-  if (path.size() >= 2 && IsDelim(path[0], syntax) &&
-      IsDelim(path[1], syntax)) {
+  if (IsDelim(path, 0, syntax) && IsDelim(path, 1, syntax)) {
     int delimiters = 0;
     for (size_t i = 2; i < path.size(); ++i) {
-      if (IsDelim(path[i], syntax) && ++delimiters == 2) return i;
+      if (IsDelim(path, i, syntax) && ++delimiters == 2) return i;
     }
     return path.size();
   }
@@ -39,7 +51,8 @@ size_t DriveLength(std::string_view path, PathSyntax syntax) {
 size_t NameStart(std::string_view path, PathSyntax syntax) {
   for (size_t i = path.size(); i > 0; --i) {
     const char c = path[i - 1];
-    if (IsDelim(c, syntax) || (syntax == PathSyntax::kWindows && c == ':')) {
+    if (IsDelim(path, i - 1, syntax) ||
+        (syntax == PathSyntax::kWindows && c == ':')) {
       return i;
     }
   }
@@ -60,7 +73,7 @@ std::vector<std::string_view> Components(std::string_view path,
   std::vector<std::string_view> parts;
   size_t begin = 0;
   for (size_t i = 0; i <= path.size(); ++i) {
-    if (i == path.size() || IsDelim(path[i], syntax)) {
+    if (i == path.size() || IsDelim(path, i, syntax)) {
       if (i > begin) parts.push_back(path.substr(begin, i - begin));
       begin = i + 1;
     }
@@ -80,13 +93,13 @@ char PathDelimiter(PathSyntax syntax) {
 }
 
 bool IsPathDelimiter(std::string_view s, size_t i, PathSyntax syntax) {
-  return i < s.size() && IsDelim(s[i], syntax);
+  return IsDelim(s, i, syntax);
 }
 
 std::string IncludeTrailingPathDelimiter(std::string_view path,
                                          PathSyntax syntax) {
   std::string result(path);
-  if (result.empty() || !IsDelim(result.back(), syntax)) {
+  if (result.empty() || !IsDelim(result, result.size() - 1, syntax)) {
     result += PathDelimiter(syntax);
   }
   return result;
@@ -94,8 +107,21 @@ std::string IncludeTrailingPathDelimiter(std::string_view path,
 
 std::string ExcludeTrailingPathDelimiter(std::string_view path,
                                          PathSyntax syntax) {
-  if (!path.empty() && IsDelim(path.back(), syntax)) path.remove_suffix(1);
+  if (!path.empty() && IsDelim(path, path.size() - 1, syntax)) {
+    path.remove_suffix(1);
+  }
   return std::string(path);
+}
+
+std::string NormalizePathDelimiters(std::string_view path, PathSyntax syntax) {
+  std::string out(path);
+  if (syntax != PathSyntax::kWindows) return out;
+  // '/' is never the second byte of a double-byte character (those are 0x40
+  // and up), so each '/' byte is a delimiter.
+  for (char& c : out) {
+    if (c == '/') c = '\\';
+  }
+  return out;
 }
 
 std::string ExtractFilePath(std::string_view path, PathSyntax syntax) {
@@ -105,9 +131,9 @@ std::string ExtractFilePath(std::string_view path, PathSyntax syntax) {
 std::string ExtractFileDir(std::string_view path, PathSyntax syntax) {
   size_t end = NameStart(path, syntax);
   // Drop the final delimiter unless it is the root's: "/", "C:\", "a\\"...
-  if (end > 1 && IsDelim(path[end - 1], syntax)) {
+  if (end > 1 && IsDelim(path, end - 1, syntax)) {
     const char before = path[end - 2];
-    if (!IsDelim(before, syntax) &&
+    if (!IsDelim(path, end - 2, syntax) &&
         !(syntax == PathSyntax::kWindows && before == ':')) {
       --end;
     }
@@ -139,12 +165,11 @@ std::string ExtractFileDrive(std::string_view path, PathSyntax syntax) {
 
 bool IsAbsolutePath(std::string_view path, PathSyntax syntax) {
   if (syntax == PathSyntax::kPosix) return !path.empty() && path[0] == '/';
-  if (path.size() >= 2 && IsDelim(path[0], syntax) &&
-      IsDelim(path[1], syntax)) {
+  if (IsDelim(path, 0, syntax) && IsDelim(path, 1, syntax)) {
     return true;
   }
   return path.size() >= 3 && path[1] == ':' && IsLetter(path[0]) &&
-         IsDelim(path[2], syntax);
+         IsDelim(path, 2, syntax);
 }
 
 std::string ExpandFileName(std::string_view path, std::string_view current_dir,
@@ -169,7 +194,7 @@ std::string ExpandFileName(std::string_view path, std::string_view current_dir,
     } else {
       full = std::string(path.substr(2));
     }
-  } else if (IsDelim(path[0], syntax)) {  // "\x" or "/x"
+  } else if (IsDelim(path, 0, syntax)) {  // "\x" or "/x"
     root = current_dir.substr(0, current_drive);
     full = path;
   } else {
@@ -189,14 +214,14 @@ std::string ExpandFileName(std::string_view path, std::string_view current_dir,
   }
 
   std::string result = root;
-  for (char& c : result) {
-    if (IsDelim(c, syntax)) c = delimiter;
+  for (size_t i = 0; i < result.size(); ++i) {
+    if (IsDelim(result, i, syntax)) result[i] = delimiter;
   }
   for (const std::string_view part : kept) {
     result += delimiter;
     result += part;
   }
-  const bool trailing = IsDelim(path.back(), syntax);
+  const bool trailing = IsDelim(path, path.size() - 1, syntax);
   if (kept.empty() || trailing) result += delimiter;
   return result;
 }

@@ -34,7 +34,10 @@ inline constexpr PathSyntax kNativeSyntax = PathSyntax::kPosix;
 // The preferred delimiter: '/' (POSIX) or '\' (Windows).
 char PathDelimiter(PathSyntax syntax = kNativeSyntax);
 
-// Whether s[i] is a path delimiter. False when i is out of range.
+// Whether s[i] is a path delimiter. False when i is out of range, and on
+// Windows for a '\' byte that is the second byte of a double-byte character
+// of the ANSI code page (platform/text.h AnsiCharLength); the functions
+// below ask the same way.
 bool IsPathDelimiter(std::string_view s, size_t i,
                      PathSyntax syntax = kNativeSyntax);
 
@@ -46,6 +49,12 @@ std::string IncludeTrailingPathDelimiter(std::string_view path,
 // Removes one trailing delimiter, if any.
 std::string ExcludeTrailingPathDelimiter(std::string_view path,
                                          PathSyntax syntax = kNativeSyntax);
+
+// `path` with every delimiter written as the preferred one: on Windows each
+// '/' becomes '\'. On POSIX `path` is returned unchanged ('/' is the only
+// delimiter there, and '\' an ordinary name character).
+std::string NormalizePathDelimiters(std::string_view path,
+                                    PathSyntax syntax = kNativeSyntax);
 
 // The drive and folder part, with its trailing delimiter: everything up to
 // and including the last delimiter (or a Windows drive colon). "" when the

@@ -1,3 +1,7 @@
+// The pure UTF-8, CP437 and Unicode functions; the system's ANSI text
+// functions are in the backends (platform/posix/posix_text.cc,
+// platform/windows/windows_text.cc).
+//
 // UTF-8 decoding here is strict (RFC 3629): overlong forms, surrogates and
 // code points above U+10FFFF are invalid. An invalid sequence is consumed
 // one byte at a time, so every function makes progress on any input.
@@ -109,7 +113,17 @@ int Utf8SequenceLength(unsigned char lead) {
   return 1;
 }
 
-std::string AnsiToOem(std::string_view utf8) {
+size_t Utf8SequenceLength(std::string_view utf8, size_t pos) {
+  const size_t n = static_cast<size_t>(
+      Utf8SequenceLength(static_cast<unsigned char>(utf8[pos])));
+  if (pos + n > utf8.size()) return 1;
+  for (size_t k = 1; k < n; ++k) {
+    if ((static_cast<unsigned char>(utf8[pos + k]) & 0xC0) != 0x80) return 1;
+  }
+  return n;
+}
+
+std::string Utf8ToCp437(std::string_view utf8) {
   static const std::array<OemEntry, 128> index = MakeOemIndex();
   std::string out;
   out.reserve(utf8.size());
@@ -131,7 +145,7 @@ std::string AnsiToOem(std::string_view utf8) {
   return out;
 }
 
-std::string OemToAnsi(std::string_view cp437) {
+std::string Cp437ToUtf8(std::string_view cp437) {
   std::string out;
   out.reserve(cp437.size() * 2);
   for (const char c : cp437) {
@@ -145,11 +159,11 @@ std::string OemToAnsi(std::string_view cp437) {
   return out;
 }
 
-std::string AnsiUpperCase(std::string_view utf8) {
+std::string Utf8UpperCase(std::string_view utf8) {
   return ConvertCase(utf8, kUpperRuns, 'a', 'z');
 }
 
-std::string AnsiLowerCase(std::string_view utf8) {
+std::string Utf8LowerCase(std::string_view utf8) {
   return ConvertCase(utf8, kLowerRuns, 'A', 'Z');
 }
 

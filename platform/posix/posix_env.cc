@@ -199,6 +199,7 @@ class PosixEnv final : public Env {
       found.push_back({name, static_cast<uint32_t>(attributes)});
     }
     closedir(dir);
+    SortFoundFiles(found);
     return found;
   }
 

@@ -79,6 +79,12 @@ TEST(PathTest, Delimiters) {
   EXPECT_EQ(ExcludeTrailingPathDelimiter("C:\\data", kWin), "C:\\data");
   EXPECT_EQ(ExcludeTrailingPathDelimiter("/", kPos), "");
   EXPECT_EQ(ExcludeTrailingPathDelimiter("a\\", kPos), "a\\");
+
+  EXPECT_EQ(NormalizePathDelimiters("C:\\x\\sub/*.*", kWin), "C:\\x\\sub\\*.*");
+  EXPECT_EQ(NormalizePathDelimiters("//srv/share/a", kWin),
+            "\\\\srv\\share\\a");
+  EXPECT_EQ(NormalizePathDelimiters("/x/a\\b/c", kPos), "/x/a\\b/c")
+      << "a POSIX backslash is a name character";
 }
 
 TEST(PathTest, ChangeFileExt) {

@@ -1,3 +1,5 @@
+// The pure UTF-8, CP437 and Unicode functions, the same on every system.
+
 #include "platform/text.h"
 
 #include <string>
@@ -30,43 +32,43 @@ constexpr Cp437Case kCp437Cases[] = {
 TEST(Cp437Test, KnownCodePointsConvertBothWays) {
   for (const Cp437Case& c : kCp437Cases) {
     const std::string byte(1, static_cast<char>(c.byte));
-    EXPECT_EQ(AnsiToOem(c.utf8), byte) << "to CP437: " << c.utf8;
-    EXPECT_EQ(OemToAnsi(byte), c.utf8) << "from CP437: byte " << int{c.byte};
+    EXPECT_EQ(Utf8ToCp437(c.utf8), byte) << "to CP437: " << c.utf8;
+    EXPECT_EQ(Cp437ToUtf8(byte), c.utf8) << "from CP437: byte " << int{c.byte};
   }
 }
 
 TEST(Cp437Test, AsciiIsUnchangedIncludingControlBytes) {
   std::string ascii;
   for (int b = 0; b < 0x80; ++b) ascii += static_cast<char>(b);
-  EXPECT_EQ(AnsiToOem(ascii), ascii);
-  EXPECT_EQ(OemToAnsi(ascii), ascii);
+  EXPECT_EQ(Utf8ToCp437(ascii), ascii);
+  EXPECT_EQ(Cp437ToUtf8(ascii), ascii);
 }
 
 TEST(Cp437Test, EveryByteRoundTripsThroughUtf8) {
   for (int b = 0; b < 256; ++b) {
     const std::string byte(1, static_cast<char>(b));
-    EXPECT_EQ(AnsiToOem(OemToAnsi(byte)), byte) << "byte " << b;
+    EXPECT_EQ(Utf8ToCp437(Cp437ToUtf8(byte)), byte) << "byte " << b;
   }
 }
 
 TEST(Cp437Test, CharactersWithoutCp437FormBecomeUnderscore) {
-  EXPECT_EQ(AnsiToOem("\xE2\x82\xAC"), "_");  // € U+20AC
-  EXPECT_EQ(AnsiToOem("\xC5\x81\xC3\xB3"
-                      "d\xC5\xBA"),  // Łódź
+  EXPECT_EQ(Utf8ToCp437("\xE2\x82\xAC"), "_");  // € U+20AC
+  EXPECT_EQ(Utf8ToCp437("\xC5\x81\xC3\xB3"
+                        "d\xC5\xBA"),  // Łódź
             "_\xA2"
             "d_");
-  EXPECT_EQ(AnsiToOem("\xF0\x9F\x98\x80.txt"), "_.txt");  // emoji, one '_'
-  EXPECT_EQ(AnsiToOem("\xC3\x80"), "_");  // À: no best-fit to 'A'
+  EXPECT_EQ(Utf8ToCp437("\xF0\x9F\x98\x80.txt"), "_.txt");  // emoji, one '_'
+  EXPECT_EQ(Utf8ToCp437("\xC3\x80"), "_");  // À: no best-fit to 'A'
 }
 
 TEST(Cp437Test, InvalidUtf8BytesBecomeOneUnderscoreEach) {
-  EXPECT_EQ(AnsiToOem("a\x80z"), "a_z");             // stray continuation
-  EXPECT_EQ(AnsiToOem("a\xC3"), "a_");               // truncated at the end
-  EXPECT_EQ(AnsiToOem("\xE2\x82z"), "__z");          // truncated inside
-  EXPECT_EQ(AnsiToOem("\xC0\xAF"), "__");            // overlong '/'
-  EXPECT_EQ(AnsiToOem("\xED\xA0\x80"), "___");       // surrogate U+D800
-  EXPECT_EQ(AnsiToOem("\xF4\x90\x80\x80"), "____");  // above U+10FFFF
-  EXPECT_EQ(AnsiToOem("\xFF"), "_");
+  EXPECT_EQ(Utf8ToCp437("a\x80z"), "a_z");             // stray continuation
+  EXPECT_EQ(Utf8ToCp437("a\xC3"), "a_");               // truncated at the end
+  EXPECT_EQ(Utf8ToCp437("\xE2\x82z"), "__z");          // truncated inside
+  EXPECT_EQ(Utf8ToCp437("\xC0\xAF"), "__");            // overlong '/'
+  EXPECT_EQ(Utf8ToCp437("\xED\xA0\x80"), "___");       // surrogate U+D800
+  EXPECT_EQ(Utf8ToCp437("\xF4\x90\x80\x80"), "____");  // above U+10FFFF
+  EXPECT_EQ(Utf8ToCp437("\xFF"), "_");
 }
 
 TEST(Utf8SequenceLengthTest, LeadBytes) {
@@ -82,6 +84,16 @@ TEST(Utf8SequenceLengthTest, LeadBytes) {
   EXPECT_EQ(Utf8SequenceLength(0xF4), 4);
   EXPECT_EQ(Utf8SequenceLength(0xF5), 1);
   EXPECT_EQ(Utf8SequenceLength(0xFF), 1);
+}
+
+TEST(Utf8SequenceLengthTest, SequencesInTextCountOnlyWhenComplete) {
+  const std::string text = "a\xC3\xA9\xE2\x82\xAC\xC3z\xE2\x82";
+  EXPECT_EQ(Utf8SequenceLength(text, 0), 1u);
+  EXPECT_EQ(Utf8SequenceLength(text, 1), 2u);  // é
+  EXPECT_EQ(Utf8SequenceLength(text, 3), 3u);  // €
+  EXPECT_EQ(Utf8SequenceLength(text, 6), 1u) << "lead byte before 'z'";
+  EXPECT_EQ(Utf8SequenceLength(text, 8), 1u) << "cut off at the end";
+  EXPECT_EQ(Utf8SequenceLength(text, 9), 1u) << "stray continuation";
 }
 
 struct CaseRow {
@@ -107,29 +119,29 @@ constexpr CaseRow kCasePairs[] = {
 
 TEST(CaseTest, SimpleMappingPairs) {
   for (const CaseRow& row : kCasePairs) {
-    EXPECT_EQ(AnsiUpperCase(row.lower), row.upper) << row.what;
-    EXPECT_EQ(AnsiLowerCase(row.upper), row.lower) << row.what;
+    EXPECT_EQ(Utf8UpperCase(row.lower), row.upper) << row.what;
+    EXPECT_EQ(Utf8LowerCase(row.upper), row.lower) << row.what;
   }
 }
 
 TEST(CaseTest, SimpleMappingKeepsLengthInCharacters) {
-  EXPECT_EQ(AnsiUpperCase("stra\xC3\x9F"
+  EXPECT_EQ(Utf8UpperCase("stra\xC3\x9F"
                           "e"),
             "STRA\xC3\x9F"
             "E");                                            // ß stays
-  EXPECT_EQ(AnsiUpperCase("\xEF\xAC\x81"), "\xEF\xAC\x81");  // ﬁ ligature stays
-  EXPECT_EQ(AnsiUpperCase("\xCF\x82"), "\xCE\xA3");          // final sigma
-  EXPECT_EQ(AnsiLowerCase("\xCE\xA3"), "\xCF\x83");          // Σ -> σ
-  EXPECT_EQ(AnsiLowerCase("\xC4\xB0"), "i");                 // İ -> i
-  EXPECT_EQ(AnsiUpperCase("\xC3\xBF"), "\xC5\xB8");          // ÿ -> Ÿ
+  EXPECT_EQ(Utf8UpperCase("\xEF\xAC\x81"), "\xEF\xAC\x81");  // ﬁ ligature stays
+  EXPECT_EQ(Utf8UpperCase("\xCF\x82"), "\xCE\xA3");          // final sigma
+  EXPECT_EQ(Utf8LowerCase("\xCE\xA3"), "\xCF\x83");          // Σ -> σ
+  EXPECT_EQ(Utf8LowerCase("\xC4\xB0"), "i");                 // İ -> i
+  EXPECT_EQ(Utf8UpperCase("\xC3\xBF"), "\xC5\xB8");          // ÿ -> Ÿ
 }
 
 TEST(CaseTest, InvalidBytesAreCopiedUnchanged) {
-  EXPECT_EQ(AnsiUpperCase("a\x80"
+  EXPECT_EQ(Utf8UpperCase("a\x80"
                           "b\xC3"),
             "A\x80"
             "B\xC3");
-  EXPECT_EQ(AnsiLowerCase("A\xFF"
+  EXPECT_EQ(Utf8LowerCase("A\xFF"
                           "B"),
             "a\xFF"
             "b");
@@ -137,8 +149,8 @@ TEST(CaseTest, InvalidBytesAreCopiedUnchanged) {
 
 TEST(CaseTest, IndependentOfProcessLocale) {
   // Turkish rules would map 'i' to 'İ'; the simple mapping does not.
-  EXPECT_EQ(AnsiUpperCase("i"), "I");
-  EXPECT_EQ(AnsiLowerCase("I"), "i");
+  EXPECT_EQ(Utf8UpperCase("i"), "I");
+  EXPECT_EQ(Utf8LowerCase("I"), "i");
 }
 
 }  // namespace
