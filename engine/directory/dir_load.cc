@@ -150,8 +150,10 @@ int32_t ClampVolume(uint64_t volume) {
 std::string DecodeEntryName(std::string raw, uint16_t flags, bool oem) {
   const size_t nul = raw.find('\0');
   if (nul != std::string::npos) raw.resize(nul);
-  // A name flagged as UTF-8 is already in the file system's encoding.
-  if (oem && (flags & kFlagUtf8Name) == 0) return platform::OemToAnsi(raw);
+  // A name flagged as UTF-8 is UTF-8 whatever OEMFileNames says; in memory
+  // names are ANSI text, so that they compare with the file system's.
+  if ((flags & kFlagUtf8Name) != 0) return platform::Utf8ToAnsi(raw);
+  if (oem) return platform::OemToAnsi(raw);
   return raw;
 }
 

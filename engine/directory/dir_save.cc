@@ -107,15 +107,18 @@ void TZADirManager::SaveDir(bool append_at_end, platform::Stream* stream) {
   if (Stream == nullptr) throw EZAException(kWriteError, component);
 
   // Names as they will be written; refused before the archive is touched.
-  // A name flagged as UTF-8 (read from an archive) stays UTF-8.
+  // A name flagged as UTF-8 (read from an archive) is written as UTF-8.
   const bool oem = Owner.UsesOemFileNames();
   std::vector<std::string> names(static_cast<size_t>(Dir.Count()));
   for (int32_t i = 0; i < Dir.Count(); ++i) {
     const TDirItem& item = Dir.ItemPtr(i);
     const std::string& name = item.StoredName;
     std::string& written = names[static_cast<size_t>(i)];
-    const bool utf8 = (item.header.flags & kFlagUtf8Name) != 0;
-    written = oem && !utf8 ? platform::AnsiToOem(name) : name;
+    if ((item.header.flags & kFlagUtf8Name) != 0) {
+      written = platform::AnsiToUtf8(name);
+    } else {
+      written = oem ? platform::AnsiToOem(name) : name;
+    }
     if (written.size() > kMaxField16) {
       throw EZAException(kNameTooLongError, {name}, component);
     }

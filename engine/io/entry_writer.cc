@@ -51,6 +51,8 @@ namespace pipeline {
 
 namespace {
 
+constexpr uint16_t kFlagUtf8Name = 0x0800;  // APPNOTE 4.4.4 bit 11
+
 bool SamePlace(const TDirItem& a, const TDirItem& b) {
   return a.LocalHeaderOffset() == b.LocalHeaderOffset() &&
          a.DiskStart() == b.DiskStart();
@@ -85,7 +87,8 @@ int32_t FindOldItem(TZADirArray& saved, const TDirItem& item) {
   return first_same_name >= 0 ? first_same_name : first_same_place;
 }
 
-std::string NameBytes(const std::string& name, bool oem) {
+std::string NameBytes(const std::string& name, uint16_t flags, bool oem) {
+  if ((flags & kFlagUtf8Name) != 0) return platform::AnsiToUtf8(name);
   return oem ? platform::AnsiToOem(name) : name;
 }
 
@@ -127,7 +130,7 @@ int64_t CharacterCount(const std::string& text) {
   int64_t count = 0;
   for (size_t i = 0; i < text.size();
        i += static_cast<size_t>(
-           platform::Utf8SequenceLength(static_cast<unsigned char>(text[i])))) {
+           platform::AnsiCharLength(static_cast<unsigned char>(text[i])))) {
     ++count;
   }
   return count;
@@ -348,8 +351,8 @@ bool ArchiverCore::WriteEntry(int32_t index) {
     item.header.version_needed = version;
     item.header.version_made_by = version;
 
-    const std::string name =
-        pipeline::NameBytes(item.StoredName, Options.OEMFileNames);
+    const std::string name = pipeline::NameBytes(
+        item.StoredName, item.header.flags, Options.OEMFileNames);
     LocalHeader local;
     local.signature = SignaturesFor(ZipFormat).local;
     local.version_needed = version;
@@ -593,8 +596,9 @@ void ArchiverCore::CopyEntry(int32_t index) {
 
   std::vector<uint8_t> head(head_bytes.begin(), head_bytes.end());
   if (rename && local_valid) {
-    const std::string name =
-        pipeline::NameBytes(item.StoredName, Options.OEMFileNames);
+    // The local header keeps its flags, so the name is written as they say.
+    const std::string name = pipeline::NameBytes(item.StoredName, local->flags,
+                                                 Options.OEMFileNames);
     local->name_length = static_cast<uint16_t>(name.size());
     head = EncodeLocalHeader(*local);
     head.insert(head.end(), name.begin(), name.end());

@@ -113,7 +113,10 @@ void ArchiverCore::ScanFileMasks(const TStringList& masks, int32_t search_attr,
   } restore{*this, CurrentBaseDir, scan_move_, scan_exclusions_,
             scan_search_attr_};
 
-  CurrentBaseDir = ResolvePath(BaseDir, "", restore.base_dir);
+  // With the system's delimiters, as the names found on disk are written:
+  // full names and masks are compared as text.
+  CurrentBaseDir = platform::NormalizePathDelimiters(
+      ResolvePath(BaseDir, "", restore.base_dir));
   scan_move_ = move;
   scan_exclusions_ = &exclusions;
   scan_search_attr_ = search_attr;
@@ -137,7 +140,8 @@ void ArchiverCore::ScanFolder(const std::string& folder,
   const uint32_t search_attr = static_cast<uint32_t>(scan_search_attr_);
 
   // A full file name: that file alone, whatever its attributes.
-  if (path == mask && !HasWildcard(path) && env().FileExists(path)) {
+  if (path == platform::NormalizePathDelimiters(mask) && !HasWildcard(path) &&
+      env().FileExists(path)) {
     const int32_t attributes = env().FileAttributes(path);
     const platform::FoundFile found{platform::ExtractFileName(path),
                                     attributes < 0

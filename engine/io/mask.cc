@@ -36,11 +36,15 @@ std::string_view UpToNul(std::string_view s) {
   return s.substr(0, std::min(s.find('\0'), s.size()));
 }
 
-// Bytes of the character starting at `pos`: the lead byte plus the
-// continuation bytes it announces, as far as they are present.
+// Bytes of the character starting at `pos`: the whole character when the
+// text holds it (a UTF-8 sequence, or a lead and trail byte of a double-byte
+// code page); for one cut short, the lead byte plus the continuation bytes
+// it announces, as far as they are present.
 size_t CharLength(std::string_view s, size_t pos) {
+  const size_t whole = platform::AnsiCharLength(s, pos);
+  if (whole > 1) return whole;
   size_t expected = static_cast<size_t>(
-      platform::Utf8SequenceLength(static_cast<unsigned char>(s[pos])));
+      platform::AnsiCharLength(static_cast<unsigned char>(s[pos])));
   size_t n = 1;
   while (n < expected && pos + n < s.size() &&
          IsContinuation(static_cast<unsigned char>(s[pos + n]))) {
@@ -144,7 +148,7 @@ size_t TMask::Compile(std::string_view mask, TMaskState* states) {
       ++i;
       continue;
     }
-    if (platform::Utf8SequenceLength(c) > 1) {
+    if (platform::AnsiCharLength(c) > 1) {
       size_t length = CharLength(text, i);
       state.Kind = mkPair;
       state.LeadByte = c;

@@ -58,6 +58,12 @@ std::string Expand(const PathContext& c, std::string_view path) {
   return platform::ExpandFileName(path, c.CurrentFolder(), c.syntax);
 }
 
+// Delimiters written as the system's own: on Windows a mask or folder
+// written with '/' then compares as text with the names found on disk.
+std::string Native(const PathContext& c, std::string_view path) {
+  return platform::NormalizePathDelimiters(path, c.syntax);
+}
+
 std::string FilePath(const PathContext& c, std::string_view path) {
   return platform::ExtractFilePath(path, c.syntax);
 }
@@ -132,22 +138,21 @@ ResolvedMask ResolveMask(const PathContext& context, std::string_view mask,
   const PathContext& c = context;
   if (mask.empty()) return {};
   const std::string resolved_folder =
-      ResolvePath(c, folder, "", c.current_base_dir);
+      Native(c, ResolvePath(c, folder, "", c.current_base_dir));
   const std::string f = WithDelimiter(c, resolved_folder);
+  const std::string m = Native(c, mask);
 
-  if (mask.size() == 1 && IsSep(c, mask[0])) return {resolved_folder, false};
-  if (StartsWithTwoSeps(c, mask)) return {std::string(mask), false};
-  if (StartsWithSep(c, mask)) {
-    if (!IsWindows(c)) return {std::string(mask), false};  // absolute
-    return {f + std::string(mask.substr(1)), false};
+  if (m.size() == 1 && IsSep(c, m[0])) return {resolved_folder, false};
+  if (StartsWithTwoSeps(c, m)) return {m, false};
+  if (StartsWithSep(c, m)) {
+    if (!IsWindows(c)) return {m, false};  // absolute
+    return {f + m.substr(1), false};
   }
-  if (mask.size() >= 2 && mask[0] == '.' && IsSep(c, mask[1])) {
-    return {f + std::string(mask.substr(2)), false};
+  if (m.size() >= 2 && m[0] == '.' && IsSep(c, m[1])) {
+    return {f + m.substr(2), false};
   }
-  if (HasColon(c, mask) || HasParentReference(c, mask)) {
-    return {std::string(mask), false};
-  }
-  return {f + std::string(mask), true};
+  if (HasColon(c, m) || HasParentReference(c, m)) return {m, false};
+  return {f + m, true};
 }
 
 bool PathMatchesMask(const PathContext& context, std::string_view path,
@@ -155,8 +160,9 @@ bool PathMatchesMask(const PathContext& context, std::string_view path,
   const PathContext& c = context;
   if (mask == "*.*") return true;
 
-  std::string p(path);
-  std::string m(mask);
+  // Compared as text: both with the system's delimiters.
+  std::string p = Native(c, path);
+  std::string m = Native(c, mask);
   if (is_folder) {
     p = WithDelimiter(c, p);
     if (m.empty() || m.back() != '*') m = WithDelimiter(c, m);

@@ -86,6 +86,8 @@ struct ResolvedMask {
 //   Windows: contains ':'            -> the mask,              not plain
 //   contains ".." + separator        -> the mask,              not plain
 //   anything else                    -> F + mask,              plain
+// The path is written with the syntax's own delimiter (Windows: each '/'
+// becomes '\'; POSIX: unchanged).
 ResolvedMask ResolveMask(const PathContext& context, std::string_view mask,
                          std::string_view folder);
 
@@ -97,6 +99,7 @@ ResolvedMask ResolveMask(const PathContext& context, std::string_view mask,
 // is matched against the whole path when both lie in the same folder
 // (letter case ignored), and otherwise selects only when its name part is
 // "*.*" and the path lies below the mask's folder.
+// On Windows '/' and '\' in path and mask are one delimiter.
 // Raises what MaskMatch raises for an invalid mask.
 bool PathMatchesMask(const PathContext& context, std::string_view path,
                      std::string_view mask, bool is_folder);

@@ -1,7 +1,5 @@
 // Opening existing archives: the probe that finds the end record and works
 // out the volume layout, for archives we wrote and archives peers wrote.
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -26,8 +24,7 @@ using test::ShellQuote;
 class OpenTest : public ::testing::Test {
  protected:
   OpenTest() {
-    src_ = dir_.Join("src/");
-    ::mkdir(src_.c_str(), 0755);
+    src_ = dir_.MakeDir("src");
     std::mt19937 rng(5);
     std::string noise(150000, '\0');
     for (char& c : noise) c = static_cast<char>(rng());
@@ -111,6 +108,7 @@ TEST_F(OpenTest, UpperCaseVolumeNamesCountAsTheVolumes) {
 }
 
 TEST_F(OpenTest, InfoZipSplitArchiveOpens) {
+  if (!test::PeerToolsAvailable()) GTEST_SKIP() << test::kNoPeerTools;
   const std::string archive = dir_.Join("iz.zip");
   auto r = RunCommand("cd " + ShellQuote(src_) + " && zip -q -s 64k " +
                       ShellQuote(archive) + " noise.dat text.rpt FileList.cfg");

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/ansi_text.h"
+
 namespace tessaly::engine {
 namespace {
 
@@ -38,10 +40,10 @@ TEST(TStringListTest, OutOfRangeIndexRaises) {
 TEST(TStringListTest, IndexOfIgnoresCaseUnlessCaseSensitive) {
   TStringList list;
   list.Add("readme.txt");
-  list.Add("Café.DAT");
+  list.Add(test::Ansi("Café.DAT"));
   list.Add("README.TXT");
   EXPECT_EQ(list.IndexOf("ReadMe.Txt"), 0);  // first of the equal strings
-  EXPECT_EQ(list.IndexOf("CAFÉ.dat"), 1);    // beyond ASCII too
+  EXPECT_EQ(list.IndexOf(test::Ansi("CAFÉ.dat")), 1);  // beyond ASCII too
   EXPECT_EQ(list.IndexOf("missing"), -1);
   list.SetCaseSensitive(true);
   EXPECT_EQ(list.IndexOf("README.TXT"), 2);

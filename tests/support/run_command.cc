@@ -1,12 +1,20 @@
 #include "tests/support/run_command.h"
 
-#include <sys/wait.h>
-
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 
+// The one system difference of the test support: POSIX runs commands
+// through popen, Windows has no shell to run the peer tools with.
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
 namespace tessaly::test {
+
+#ifndef _WIN32
+
+bool PeerToolsAvailable() { return true; }
 
 CommandResult RunCommand(const std::string& command) {
   CommandResult result;
@@ -22,6 +30,18 @@ CommandResult RunCommand(const std::string& command) {
   result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
 }
+
+#else
+
+bool PeerToolsAvailable() { return false; }
+
+CommandResult RunCommand(const std::string& command) {
+  CommandResult result;
+  result.output = "not run (" + std::string(kNoPeerTools) + "): " + command;
+  return result;
+}
+
+#endif
 
 std::string ShellQuote(const std::string& text) {
   std::string quoted = "'";

@@ -11,7 +11,18 @@ struct CommandResult {
   std::string output;  // stdout and stderr together
 };
 
-// Runs `command` through /bin/sh, capturing stdout and stderr.
+// Whether RunCommand can run the peer tools: true on POSIX, where the test
+// command installs them; false on Windows (and under Wine), which has neither
+// /bin/sh nor the tools. Tests that only check what they wrote fall back to
+// tests/support/zip_reader.h; tests that need a peer to make their input
+// skip, naming kNoPeerTools as the reason.
+bool PeerToolsAvailable();
+inline constexpr char kNoPeerTools[] =
+    "needs the peer tools (zip, unzip, python3) through /bin/sh, which this "
+    "system does not have";
+
+// Runs `command` through /bin/sh, capturing stdout and stderr. Without peer
+// tools the result has exit code -1 and says why.
 CommandResult RunCommand(const std::string& command);
 
 // Quotes `text` for /bin/sh.

@@ -10,18 +10,25 @@ namespace tessaly::test {
 
 class TempDir {
  public:
-  // Creates a uniquely named folder under $TMPDIR (or /tmp). Aborts the
-  // test program when that is impossible.
+  // Creates a uniquely named folder in the system's temporary folder
+  // ($TMPDIR or /tmp on POSIX, %TEMP% on Windows). Aborts the test program
+  // when that is impossible.
   TempDir();
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
 
-  // The folder's absolute path with a trailing '/'.
+  // The folder's absolute native path with a trailing delimiter ('/' on
+  // POSIX, '\' on Windows).
   const std::string& path() const { return path_; }
 
-  // path() + name.
+  // path() + name, with each '/' of `name` written as the native delimiter,
+  // so that tests spell relative names one way on every system.
   std::string Join(std::string_view name) const;
+
+  // Creates the folder path()+name (its parent must exist); returns its
+  // full name with a trailing delimiter. Aborts when it cannot be created.
+  std::string MakeDir(std::string_view name) const;
 
   // Creates (or replaces) the file path()+name with `content`; returns its
   // full name. Aborts when the file cannot be written.

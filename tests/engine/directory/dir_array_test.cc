@@ -1,11 +1,13 @@
 #include "engine/directory/dir_array.h"
 
+#include <string>
 #include <utility>
 
 #include <gtest/gtest.h>
 
 #include "engine/za_exception.h"
 #include "platform/memory_stream.h"
+#include "tests/support/ansi_text.h"
 
 namespace tessaly::engine {
 namespace {
@@ -20,8 +22,8 @@ TDirItem Named(std::string name, std::vector<uint8_t> extra = {}) {
   return item;
 }
 
-void Fill(TZADirArray& dir, std::initializer_list<const char*> names) {
-  for (const char* name : names) dir.AddItem(Named(name));
+void Fill(TZADirArray& dir, std::initializer_list<std::string> names) {
+  for (const std::string& name : names) dir.AddItem(Named(name));
 }
 
 int32_t Find(TZADirArray& dir, const std::string& name) {
@@ -89,8 +91,8 @@ TEST(DirArrayTest, IndexErrorsHaveTheirCodesAndChangeNothing) {
 
 TEST(DirArrayTest, FindNameIgnoresCaseAndFollowsRenameAndDelete) {
   TZADirArray dir;
-  Fill(dir, {"Docs/Ärger.txt", "b.dat", "c.dat"});
-  EXPECT_EQ(Find(dir, "DOCS/ärger.TXT"), 0);
+  Fill(dir, {test::Ansi("Docs/Ärger.txt"), "b.dat", "c.dat"});
+  EXPECT_EQ(Find(dir, test::Ansi("DOCS/ärger.TXT")), 0);
   EXPECT_EQ(Find(dir, "missing"), -1);
 
   dir.RenameItem(1, "New.dat");

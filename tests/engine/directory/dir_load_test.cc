@@ -7,6 +7,7 @@
 #include "engine/directory/dir_manager.h"
 #include "platform/testing/mem_env.h"
 #include "tests/engine/directory/dir_test_owner.h"
+#include "tests/support/ansi_text.h"
 #include "tests/support/run_command.h"
 #include "tests/support/temp_dir.h"
 
@@ -22,6 +23,73 @@ constexpr char kPythonListing[] =
     "z=zipfile.ZipFile(sys.argv[1])\n"
     "for i in z.infolist(): print(i.filename, i.file_size, i.compress_size, "
     "i.header_offset, i.CRC, i.external_attr & 0x10)\n";
+
+// What this Python program wrote, with every time stamp at
+// 2024-03-14 15:09:26:
+//   z = zipfile.ZipFile(path, 'w')
+//   z.writestr('d/', '')
+//   z.writestr('d/a.txt', 'alpha' * 20, zipfile.ZIP_DEFLATED)
+//   z.writestr('b.txt', 'bravo')
+//   z.close()
+constexpr char kSmallArchive[] =
+    "\x50\x4B\x03\x04\x14\x00\x00\x00\x00\x00\x2D\x79\x6E\x58\x00\x00"
+    "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x00\x00\x64\x2F"
+    "\x50\x4B\x03\x04\x14\x00\x00\x00\x08\x00\x2D\x79\x6E\x58\x58\xB8"
+    "\x82\x9F\x0A\x00\x00\x00\x64\x00\x00\x00\x07\x00\x00\x00\x64\x2F"
+    "\x61\x2E\x74\x78\x74\x4B\xCC\x29\xC8\x48\x4C\xA4\x2D\x01\x00\x50"
+    "\x4B\x03\x04\x14\x00\x00\x00\x00\x00\x2D\x79\x6E\x58\x89\xB8\x9B"
+    "\x09\x05\x00\x00\x00\x05\x00\x00\x00\x05\x00\x00\x00\x62\x2E\x74"
+    "\x78\x74\x62\x72\x61\x76\x6F\x50\x4B\x01\x02\x14\x03\x14\x00\x00"
+    "\x00\x00\x00\x2D\x79\x6E\x58\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+    "\x00\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\x10\x00\xFD"
+    "\x41\x00\x00\x00\x00\x64\x2F\x50\x4B\x01\x02\x14\x03\x14\x00\x00"
+    "\x00\x08\x00\x2D\x79\x6E\x58\x58\xB8\x82\x9F\x0A\x00\x00\x00\x64"
+    "\x00\x00\x00\x07\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x80"
+    "\x01\x20\x00\x00\x00\x64\x2F\x61\x2E\x74\x78\x74\x50\x4B\x01\x02"
+    "\x14\x03\x14\x00\x00\x00\x00\x00\x2D\x79\x6E\x58\x89\xB8\x9B\x09"
+    "\x05\x00\x00\x00\x05\x00\x00\x00\x05\x00\x00\x00\x00\x00\x00\x00"
+    "\x00\x00\x00\x00\x80\x01\x4F\x00\x00\x00\x62\x2E\x74\x78\x74\x50"
+    "\x4B\x05\x06\x00\x00\x00\x00\x03\x00\x03\x00\x98\x00\x00\x00\x77"
+    "\x00\x00\x00\x00\x00";
+
+// Python's zipfile with the name 'Ärger.txt' (flagged UTF-8), content 'x'.
+constexpr char kUtf8Archive[] =
+    "\x50\x4B\x03\x04\x14\x00\x00\x08\x00\x00\x2D\x79\x6E\x58\x83\x16"
+    "\xDC\x8C\x01\x00\x00\x00\x01\x00\x00\x00\x0A\x00\x00\x00\xC3\x84"
+    "\x72\x67\x65\x72\x2E\x74\x78\x74\x78\x50\x4B\x01\x02\x14\x03\x14"
+    "\x00\x00\x08\x00\x00\x2D\x79\x6E\x58\x83\x16\xDC\x8C\x01\x00\x00"
+    "\x00\x01\x00\x00\x00\x0A\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+    "\x00\x80\x01\x00\x00\x00\x00\xC3\x84\x72\x67\x65\x72\x2E\x74\x78"
+    "\x74\x50\x4B\x05\x06\x00\x00\x00\x00\x01\x00\x01\x00\x38\x00\x00"
+    "\x00\x29\x00\x00\x00\x00\x00";
+
+// Python's zipfile writing to a stream it cannot seek: data descriptors
+// after x.txt ('data' * 10, deflated) and y.txt ('why', stored). The
+// listing is zipfile's (kPythonListing) of the whole archive.
+constexpr char kStreamedArchive[] =
+    "\x50\x4B\x03\x04\x14\x00\x08\x00\x08\x00\x2D\x79\x6E\x58\x00\x00"
+    "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x05\x00\x00\x00\x78\x2E"
+    "\x74\x78\x74\x4B\x49\x2C\x49\x4C\x21\x02\x03\x00\x50\x4B\x07\x08"
+    "\x1C\x94\x9D\x87\x09\x00\x00\x00\x28\x00\x00\x00\x50\x4B\x03\x04"
+    "\x14\x00\x08\x00\x00\x00\x2D\x79\x6E\x58\x00\x00\x00\x00\x00\x00"
+    "\x00\x00\x00\x00\x00\x00\x05\x00\x00\x00\x79\x2E\x74\x78\x74\x77"
+    "\x68\x79\x50\x4B\x07\x08\xF0\x8F\x02\x2A\x03\x00\x00\x00\x03\x00"
+    "\x00\x00\x50\x4B\x01\x02\x14\x03\x14\x00\x08\x00\x08\x00\x2D\x79"
+    "\x6E\x58\x1C\x94\x9D\x87\x09\x00\x00\x00\x28\x00\x00\x00\x05\x00"
+    "\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x80\x01\x00\x00\x00\x00"
+    "\x78\x2E\x74\x78\x74\x50\x4B\x01\x02\x14\x03\x14\x00\x08\x00\x00"
+    "\x00\x2D\x79\x6E\x58\xF0\x8F\x02\x2A\x03\x00\x00\x00\x03\x00\x00"
+    "\x00\x05\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x80\x01\x3C"
+    "\x00\x00\x00\x79\x2E\x74\x78\x74\x50\x4B\x05\x06\x00\x00\x00\x00"
+    "\x02\x00\x02\x00\x66\x00\x00\x00\x72\x00\x00\x00\x00\x00";
+constexpr char kStreamedListing[] =
+    "x.txt 40 9 0 2275251228 0\n"
+    "y.txt 3 3 60 704810992 0\n";
+
+template <size_t N>
+std::string Bytes(const char (&literal)[N]) {
+  return std::string(literal, N - 1);
+}
 
 std::string Python(const std::string& script, const std::string& path) {
   const auto result = test::RunCommand(
@@ -52,19 +120,13 @@ class DirLoadTest : public ::testing::Test {
     manager_->LoadDir();
     return *manager_;
   }
-  // A small archive made by Python: a folder, a deflated and a stored file.
-  std::string SmallArchive(const std::string& comment = "") {
-    const std::string path = dir_.Join("small.zip");
-    Python(
-        "import zipfile,sys\n"
-        "z=zipfile.ZipFile(sys.argv[1],'w')\n"
-        "z.writestr('d/','')\n"
-        "z.writestr('d/a.txt','alpha'*20,zipfile.ZIP_DEFLATED)\n"
-        "z.writestr('b.txt','bravo')\n"
-        "z.comment=b'" +
-            comment + "'\nz.close()\n",
-        path);
-    return dir_.ReadFile("small.zip");
+  // A small archive made by Python's zipfile (a folder, a deflated and a
+  // stored file: kSmallArchive) with `comment` as its archive comment.
+  static std::string SmallArchive(const std::string& comment = "") {
+    std::string archive = Bytes(kSmallArchive);
+    archive[archive.size() - 2] = static_cast<char>(comment.size() & 0xFF);
+    archive[archive.size() - 1] = static_cast<char>(comment.size() >> 8);
+    return archive + comment;
   }
 
   test::TempDir dir_;
@@ -74,6 +136,7 @@ class DirLoadTest : public ::testing::Test {
 };
 
 TEST_F(DirLoadTest, PeerArchivesLoadAsPythonReadsThem) {
+  if (!test::PeerToolsAvailable()) GTEST_SKIP() << test::kNoPeerTools;
   dir_.WriteFile("b.txt", "bravo");
   dir_.WriteFile("stub.bin", std::string(1000, 'S'));
   const std::string d = test::ShellQuote(dir_.path());
@@ -154,7 +217,7 @@ TEST_F(DirLoadTest, EndRecordMustBeFollowedByExactlyItsComment) {
 
   // A 65,535-byte comment that starts with a false end record.
   const std::string fake =
-      "PK\\x05\\x06" + std::string(18, '0') + std::string(65535 - 22, 'c');
+      "PK\x05\x06" + std::string(18, '0') + std::string(65535 - 22, 'c');
   std::string long_comment = SmallArchive(fake);
   TZADirManager& found = Load(long_comment);
   EXPECT_EQ(found.Comment.size(), 65535u);
@@ -235,29 +298,42 @@ TEST_F(DirLoadTest, TruncatedOrCorruptedArchivesNeverCrash) {
 }
 
 TEST_F(DirLoadTest, NamesAreReadInTheirEncoding) {
-  owner_.oem = true;
-  const std::string path = dir_.Join("utf8.zip");
-  Python(
-      "import zipfile,sys\n"
-      "z=zipfile.ZipFile(sys.argv[1],'w')\n"
-      "z.writestr('\u00c4rger.txt','x')\nz.close()\n",
-      path);
-  TZADirManager& utf8 = Load(dir_.ReadFile("utf8.zip"));  // flagged UTF-8
-  EXPECT_EQ(utf8.Dir.ItemPtr(0).StoredName, "Ärger.txt");
-  utf8.SaveDir(false);
-  EXPECT_EQ(owner_.memory().view().find("\x8Erger"), std::string::npos);
+  // A name flagged as UTF-8 is the system's ANSI text in memory, so that it
+  // is found by the name of the file on disk, and it is saved back as UTF-8
+  // with its flag, whatever OEMFileNames says.
+  const std::string name = test::Ansi("Ärger.txt");
+  ASSERT_FALSE(name.empty());
+  for (const bool oem : {true, false}) {
+    SCOPED_TRACE(oem ? "OEM names" : "ANSI names");
+    owner_.oem = oem;
+    TZADirManager& utf8 = Load(Bytes(kUtf8Archive));
+    EXPECT_EQ(utf8.Dir.ItemPtr(0).StoredName, name);
+    int32_t found = -1;
+    EXPECT_TRUE(utf8.Dir.FindName(name, found));
+    EXPECT_EQ(found, 0);
+    utf8.SaveDir(false);
+    const std::string saved(owner_.memory().view());
+    EXPECT_EQ(saved.find("\x8Erger"), std::string::npos);
+    const size_t local = saved.find("\xC3\x84rger.txt");
+    ASSERT_NE(local, std::string::npos);
+    EXPECT_NE(saved.find("\xC3\x84rger.txt", local + 1), std::string::npos)
+        << "the central header keeps the UTF-8 bytes";
+    TZADirManager& again = Load(saved);
+    EXPECT_EQ(again.Dir.ItemPtr(0).StoredName, name);
+    EXPECT_EQ(again.Dir.ItemPtr(0).header.flags & 0x0800, 0x0800);
+  }
 
   owner_.UseMemory();
   TZADirManager writer(owner_.stream.get(), owner_, false);
   TDirItem item;
   item.header.signature = kCentralHeaderSignature;
-  item.StoredName = "Ärger.txt";
+  item.StoredName = test::Ansi("Ärger.txt");
   writer.Dir.AddItem(item);
   item.StoredName = std::string("a\0b", 3);  // the name ends at the NUL
   writer.Dir.AddItem(item);
   writer.SaveDir(true);
   TZADirManager& oem = Load(std::string(owner_.memory().view()));
-  EXPECT_EQ(oem.Dir.ItemPtr(0).StoredName, "Ärger.txt");
+  EXPECT_EQ(oem.Dir.ItemPtr(0).StoredName, test::Ansi("Ärger.txt"));
   EXPECT_EQ(oem.Dir.ItemPtr(1).StoredName, "a");
 }
 
@@ -291,21 +367,9 @@ TEST_F(DirLoadTest, ExtraBlocksAreCutToTheirField) {
 }
 
 TEST_F(DirLoadTest, RecoveryTakesSizesFromDataDescriptors) {
-  const std::string path = dir_.Join("stream.zip");
-  Python(
-      "import zipfile,sys,io\n"
-      "class U(io.RawIOBase):\n"
-      "  def __init__(s,f): s.f=f\n"
-      "  def writable(s): return True\n"
-      "  def write(s,b): return s.f.write(b)\n"
-      "with open(sys.argv[1],'wb') as raw:\n"
-      "  z=zipfile.ZipFile(U(raw),'w')\n"
-      "  z.writestr('x.txt','data'*10,zipfile.ZIP_DEFLATED)\n"
-      "  z.writestr('y.txt','why')\n  z.close()\n",
-      path);
-  const std::string archive = dir_.ReadFile("stream.zip");
+  const std::string archive = Bytes(kStreamedArchive);
   TZADirManager& manager = Load(archive.substr(0, archive.find("PK\x01\x02")));
-  EXPECT_EQ(Listing(manager), Python(kPythonListing, path));
+  EXPECT_EQ(Listing(manager), kStreamedListing);
   EXPECT_EQ(manager.Dir.ItemPtr(0).header.signature, kCentralHeaderSignature);
 }
 

@@ -6,6 +6,7 @@
 #include "platform/testing/fault_env.h"
 #include "platform/testing/mem_env.h"
 #include "tests/engine/directory/dir_test_owner.h"
+#include "tests/support/ansi_text.h"
 
 namespace tessaly::engine {
 namespace {
@@ -62,7 +63,7 @@ TEST_F(DirSaveTest, CentralHeadersAreWrittenFieldByField) {
     a.header = {0x02014B50, 0x0B14,     0x0014, 0x0001, 8, 0x6000,
                 0x5821,     0xCBF43926, 70,     90,     0, 0,
                 0,          0,          1,      0x20,   0};
-    a.StoredName = "Dir/Ärger.txt";  // Ä is 2 bytes in UTF-8, 1 in CP437
+    a.StoredName = test::Ansi("Dir/Ärger.txt");  // Ä: 0x8E in CP437
     a.Comment = "note";
     a.ExtraBlocks = {{0x0001, 8, {9, 9, 9, 9, 9, 9, 9, 9}},  // stale Zip64
                      {0x5455, 3, {1, 2, 3}}};

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/ansi_text.h"
+
 namespace tessaly::engine {
 namespace {
 
@@ -78,11 +80,11 @@ TEST(TZAHashedStringListTest, EqualStringsResolveToLatestPosition) {
 
 TEST(TZAHashedStringListTest, CaseRules) {
   TZAHashedStringList list;
-  list.Add("dir/café.dat");
-  EXPECT_EQ(list.IndexOf("DIR/CAFÉ.DAT"), 0);
+  list.Add(test::Ansi("dir/café.dat"));
+  EXPECT_EQ(list.IndexOf(test::Ansi("DIR/CAFÉ.DAT")), 0);
   list.SetCaseSensitive(true);
-  EXPECT_EQ(list.IndexOf("DIR/CAFÉ.DAT"), -1);
-  EXPECT_EQ(list.IndexOf("dir/café.dat"), 0);
+  EXPECT_EQ(list.IndexOf(test::Ansi("DIR/CAFÉ.DAT")), -1);
+  EXPECT_EQ(list.IndexOf(test::Ansi("dir/café.dat")), 0);
 }
 
 TEST(TZAHashedStringListTest, DeleteAndClearKeepLookupsRight) {

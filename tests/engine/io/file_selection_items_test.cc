@@ -194,7 +194,7 @@ TEST_F(SelectionTest, StoreFileHandlerSeesBackslashesAndMayChangeAll) {
     comment = "note";
   };
 
-  Scan({"sub/*.dat"});
+  Scan({Native("sub/*.dat")});
   EXPECT_EQ(seen_name, "sub\\b.dat");
   EXPECT_EQ(seen_attributes, 0x20u);
   EXPECT_EQ(seen_original, full);

@@ -55,7 +55,7 @@ TEST_F(SelectionTest, NoPathWithRecursionKeepsOneEntryPerName) {
   core_.Options.OverwriteMode = omAlways;
   Scan({"*.dat"}, true);
   ASSERT_EQ(Names(), (NameList{"a.dat"}));
-  EXPECT_EQ(Item("a.dat").SourceFileName, Base() + "sub/a.dat");
+  EXPECT_EQ(Item("a.dat").SourceFileName, dir_.Join("sub/a.dat"));
   EXPECT_EQ(Item("a.dat").EntryAction, poUpdate);
 }
 
@@ -74,7 +74,7 @@ TEST_F(SelectionTest, FolderMatchingTheMaskComesWithAllItsContent) {
                                      "x.dat/deeper/", "x.dat/deeper/y.bin"}));
   const TDirItem& folder = Item("x.dat/");
   EXPECT_EQ(folder.header.external_attributes, 0x10u);
-  EXPECT_EQ(folder.SourceFileName, Base() + "x.dat/");
+  EXPECT_EQ(folder.SourceFileName, dir_.Join("x.dat/"));
 }
 
 TEST_F(SelectionTest, FoldersAreNotAddedWithoutTheFolderBit) {
@@ -113,7 +113,7 @@ TEST_F(SelectionTest, PathExclusionTakesEverythingBelowItsFolder) {
   File("sub/a.dat");
   Folder("sub/deep");
   File("sub/deep/b.dat");
-  exclusions_ = {Base() + "sub/*.*"};
+  exclusions_ = {dir_.Join("sub/*.*")};
 
   Scan({"*.*"}, true);
   // The folder entry itself has no dot, so "*.*" does not exclude it.
@@ -137,7 +137,7 @@ TEST_F(SelectionTest, PathMaskRecursesWithItsNamePart) {
   Folder("sub/deep");
   File("sub/deep/b.dat");
 
-  Scan({Base() + "sub/*.dat"}, true, kFilesOnly);
+  Scan({dir_.Join("sub/*.dat")}, true, kFilesOnly);
   EXPECT_EQ(Sorted(Names()), Sorted({"sub/a.dat", "sub/deep/b.dat"}));
 }
 
@@ -147,7 +147,8 @@ TEST_F(SelectionTest, FullNameWithoutWildcardsIsNotSearchedBelow) {
   Folder("sub/deep");
   File("sub/deep/a.dat");
 
-  Scan({Base() + "sub/a.dat", Base() + "sub/missing.dat"}, true, kFilesOnly);
+  Scan({dir_.Join("sub/a.dat"), dir_.Join("sub/missing.dat")}, true,
+       kFilesOnly);
   EXPECT_EQ(Names(), (NameList{"sub/a.dat"}));
 }
 

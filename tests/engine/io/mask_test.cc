@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/exception.h"
+#include "tests/support/ansi_text.h"
 
 namespace tessaly::engine {
 namespace {
@@ -58,11 +59,6 @@ constexpr MatchCase kMatchCases[] = {
     {"??", "ab", true},
     {"??", "a", false},
     {"??", "abc", false},
-    {"?", "\xC3\xA9", true},          // one 2-byte character
-    {"?", "\xE2\x82\xAC", true},      // one 3-byte character
-    {"?", "\xF0\x9F\x98\x80", true},  // one 4-byte character
-    {"??", "\xC3\xA9", false},
-    {"?x", "\xC3\xA9x", true},
     {"x?", "x\xC3", true},  // truncated sequence
     // "?" after "*" is absorbed by the star.
     {"*?", "", true},
@@ -97,6 +93,40 @@ TEST_P(MaskMatchTest, MatchesWholeName) {
 
 INSTANTIATE_TEST_SUITE_P(Table, MaskMatchTest, testing::ValuesIn(kMatchCases));
 
+// "?" over characters of several bytes: where ANSI text is UTF-8 (POSIX).
+constexpr MatchCase kUtf8Cases[] = {
+    {"?", "\xC3\xA9", true},          // one 2-byte character
+    {"?", "\xE2\x82\xAC", true},      // one 3-byte character
+    {"?", "\xF0\x9F\x98\x80", true},  // one 4-byte character
+    {"??", "\xC3\xA9", false},
+    {"?x", "\xC3\xA9x", true},
+};
+
+constexpr char kSingleByteAnsi[] =
+    "ANSI text is a code page of one byte per character here, so these "
+    "names hold no characters of several bytes";
+
+class Utf8MaskMatchTest : public MaskMatchTest {};
+
+TEST_P(Utf8MaskMatchTest, MatchesWholeName) {
+  if (!test::AnsiIsUtf8()) GTEST_SKIP() << kSingleByteAnsi;
+  const MatchCase& c = GetParam();
+  EXPECT_EQ(MaskMatch(c.name, c.mask), c.matches);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, Utf8MaskMatchTest, testing::ValuesIn(kUtf8Cases));
+
+// Whatever the ANSI text, "?" takes one character of it: a UTF-8 sequence
+// on POSIX, one byte of the code page on Windows.
+TEST(MaskCharacterTest, QuestionMarkTakesOneAnsiCharacter) {
+  const std::string e_acute = test::Ansi("\xC3\xA9");
+  ASSERT_FALSE(e_acute.empty());
+  EXPECT_TRUE(MaskMatch(e_acute, "?"));
+  EXPECT_FALSE(MaskMatch(e_acute, "??"));
+  EXPECT_TRUE(MaskMatch(e_acute + "x", "?x"));
+  EXPECT_TRUE(MaskMatch("x" + e_acute, "x?"));
+}
+
 std::string StarGroups(int groups) {
   std::string mask;
   for (int i = 0; i < groups; ++i) mask += "*a";
@@ -127,6 +157,8 @@ TEST(TMaskTest, ThirtyFirstStarGroupIsInvalid) {
 }
 
 TEST(TMaskTest, CompilesToExactlySizedProgram) {
+  // é (C3 A9) is one two-byte character only where ANSI text is UTF-8.
+  if (!test::AnsiIsUtf8()) GTEST_SKIP() << kSingleByteAnsi;
   TMask mask("*.D?t\xC3\xA9");
   ASSERT_EQ(mask.StateCount(), 6u);
   const TMaskState* s = mask.States();

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/string_list.h"
+#include "platform/path.h"
 #include "platform/testing/fault_env.h"
 #include "tests/engine/io/selection_double.h"
 #include "tests/support/temp_dir.h"
@@ -35,6 +36,13 @@ class SelectionTest : public testing::Test {
   SelectionTest() : core_(env_) { core_.BaseDir = dir_.path(); }
 
   std::string Base() const { return dir_.path(); }
+  // A relative path spelled with '/', with the native delimiter.
+  static std::string Native(std::string path) {
+    for (char& c : path) {
+      if (c == '/') c = platform::PathDelimiter();
+    }
+    return path;
+  }
   std::string File(const std::string& name, const std::string& content = "x") {
     return dir_.WriteFile(name, content);
   }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/path.h"
 #include "platform/testing/fault_env.h"
 #include "tests/engine/io/core_double.h"
 #include "tests/support/temp_dir.h"
@@ -89,11 +90,19 @@ TEST_F(VolumeLookupTest, TryOtherFallsBackToTheSchemeThatExists) {
 TEST_F(VolumeLookupTest, VolumeDifferingOnlyInCaseIsFound) {
   dir_.WriteFile("A.Z01", "x");
   dir_.WriteFile("A.ZIP", "x");
+  // On Windows the two spellings are one name, which keeps the one asked
+  // for; elsewhere the volume found is the file as it is spelled.
+  const bool one_name =
+      platform::kNativeSyntax == platform::PathSyntax::kWindows;
+  auto found = [&](const char* asked, const char* spelled) {
+    return dir_.Join(one_name ? asked : spelled);
+  };
   EXPECT_EQ(core_.MakeVolumeName(dir_.Join("a.zip"), 0, true),
-            dir_.Join("A.Z01"));
+            found("a.z01", "A.Z01"));
   EXPECT_EQ(core_.MakeVolumeName(dir_.Join("a.zip"), -1, true),
-            dir_.Join("A.ZIP"));
-  EXPECT_EQ(core_.ExistingVolumeName(dir_.Join("a.z01")), dir_.Join("A.Z01"));
+            found("a.zip", "A.ZIP"));
+  EXPECT_EQ(core_.ExistingVolumeName(dir_.Join("a.z01")),
+            found("a.z01", "A.Z01"));
   EXPECT_EQ(core_.ExistingVolumeName(dir_.Join("a.z02")), "");
   ASSERT_TRUE(env_.CreateDir(dir_.Join("b.z01")));
   EXPECT_EQ(core_.ExistingVolumeName(dir_.Join("B.Z01")), "")
