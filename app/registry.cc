@@ -55,29 +55,15 @@ std::string DefaultRegistryFileName() {
 }
 
 TRegistry::TRegistry(uint32_t access, std::string file_name, platform::Env& env)
-    : Access(access), file_name_(std::move(file_name)), env_(env) {}
+    : Access(access),
+      file_name_(std::move(file_name)),
+      store_(NewRegistryStore(file_name_, env)) {}
 
 TRegistry::~TRegistry() { CloseKey(); }
 
 void TRegistry::SetRootKey(HKEY key) {
   CloseKey();
   root_key_ = key;
-}
-
-const RegistryFile* TRegistry::File() {
-  if (!loaded_) {
-    // Marked first: a file that fails to parse raises once and then reads
-    // as empty, as a key that cannot be opened would.
-    loaded_ = true;
-    file_ = RegistryFile::Load(env_, file_name_);
-  }
-  return file_ ? &*file_ : nullptr;
-}
-
-std::string TRegistry::FullPath(const std::string& below_root) const {
-  std::string path = RootKeyName(root_key_);
-  if (!below_root.empty()) path += "\\" + below_root;
-  return path;
 }
 
 bool TRegistry::OpenKey(const std::string& key, bool can_create) {
@@ -91,9 +77,7 @@ bool TRegistry::OpenKey(const std::string& key, bool can_create) {
   }
   while (!path.empty() && path.back() == '\\') path.pop_back();
 
-  const RegistryFile* file = File();
-  const bool exists = file != nullptr && *RootKeyName(root_key_) != '\0' &&
-                      file->KeyExists(FullPath(path));
+  const bool exists = store_->KeyExists(root_key_, path, Access);
   if (!exists && !can_create) return false;
   CloseKey();
   current_path_ = path;
@@ -102,12 +86,15 @@ bool TRegistry::OpenKey(const std::string& key, bool can_create) {
   return true;
 }
 
+std::optional<RegistryValue> TRegistry::FindValue(const std::string& name) {
+  if (current_key_created_) return std::nullopt;
+  return store_->FindValue(root_key_, has_current_key_ ? current_path_ : "",
+                           Access, name);
+}
+
 std::string TRegistry::ReadString(const std::string& name) {
-  const RegistryFile* file = File();
-  if (file == nullptr || current_key_created_) return "";
-  const RegistryValue* value =
-      file->FindValue(FullPath(has_current_key_ ? current_path_ : ""), name);
-  if (value == nullptr) return "";
+  const std::optional<RegistryValue> value = FindValue(name);
+  if (!value) return "";
   if (value->type != kRegString && value->type != kRegExpandString) {
     throw ERegistryException("Invalid data type for '" + name + "' (" +
                              RegistryTypeName(value->type) +
@@ -117,10 +104,7 @@ std::string TRegistry::ReadString(const std::string& name) {
 }
 
 bool TRegistry::ValueExists(const std::string& name) {
-  const RegistryFile* file = File();
-  if (file == nullptr || current_key_created_) return false;
-  return file->FindValue(FullPath(has_current_key_ ? current_path_ : ""),
-                         name) != nullptr;
+  return FindValue(name).has_value();
 }
 
 void TRegistry::CloseKey() {

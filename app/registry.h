@@ -1,26 +1,31 @@
 // TRegistry: reading registry values the way the desktop class library's
-// registry object does (a root key, OpenKey, ReadString, CloseKey), with
-// the values taken from a registry export file (app/registry_file.h).
+// registry object does (a root key, OpenKey, ReadString, CloseKey). On
+// Windows the values come from the registry itself; elsewhere from a
+// registry export file (app/registry_file.h). The build picks the backend
+// (app/registry_store.h).
 //
-// Which file: $TESSALY_REGISTRY when set; otherwise the first that exists
-// of $XDG_CONFIG_HOME/tessaly/registry.reg (XDG_CONFIG_HOME defaulting to
-// ~/.config) and /etc/tessaly/registry.reg. A missing file reads as an empty
-// registry: every key is absent.
+// Which export file: $TESSALY_REGISTRY when set; otherwise the first that
+// exists of $XDG_CONFIG_HOME/tessaly/registry.reg (XDG_CONFIG_HOME
+// defaulting to ~/.config) and /etc/tessaly/registry.reg. A missing file
+// reads as an empty registry: every key is absent. Windows ignores the file
+// name.
 #ifndef TESSALY_APP_REGISTRY_H_
 #define TESSALY_APP_REGISTRY_H_
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "app/registry_file.h"
+#include "app/registry_store.h"
 #include "platform/env.h"
 
 namespace tessaly::app {
 
-// Root keys and access rights, with the values Windows gives them.
-using HKEY = uint32_t;
+// Root keys (HKEY, app/registry_store.h) and access rights, with the values
+// Windows gives them.
 inline constexpr HKEY HKEY_CLASSES_ROOT = 0x80000000u;
 inline constexpr HKEY HKEY_CURRENT_USER = 0x80000001u;
 inline constexpr HKEY HKEY_LOCAL_MACHINE = 0x80000002u;
@@ -44,9 +49,9 @@ std::string DefaultRegistryFileName();
 
 class TRegistry {
  public:
-  // A registry on `file_name` (read when a key is first opened) with the
-  // root key HKEY_CURRENT_USER, as the class library starts. `env` must
-  // outlive the object.
+  // A registry on `file_name` (read when a key is first opened; ignored on
+  // Windows) with the root key HKEY_CURRENT_USER, as the class library
+  // starts. `env` must outlive the object.
   explicit TRegistry(uint32_t access = KEY_ALL_ACCESS,
                      std::string file_name = DefaultRegistryFileName(),
                      platform::Env& env = platform::Env::Default());
@@ -54,7 +59,10 @@ class TRegistry {
   TRegistry& operator=(const TRegistry&) = delete;
   ~TRegistry();
 
-  // Access rights asked for. A file-backed registry grants every right.
+  // Access rights asked for when a key is opened. A file-backed registry
+  // grants every right. The Windows registry is asked for these rights
+  // first and, when it refuses them, for reading only: this object never
+  // writes, so a read-only account still reads the values.
   uint32_t Access;
 
   HKEY RootKey() const { return root_key_; }
@@ -63,16 +71,17 @@ class TRegistry {
 
   // Opens `key`: a path beginning with '\' is taken from the root key,
   // any other from the open key (or the root when none is open). Returns
-  // false when the key does not exist and `can_create` is false; with
-  // `can_create` a missing key is made, in memory only (the file is never
-  // written). Raises ERegistryException when the registry file exists but
-  // is not a valid export.
+  // false when the key does not exist (or cannot be opened) and
+  // `can_create` is false; with `can_create` a missing key is made, in
+  // memory only (the registry is never written). Raises ERegistryException
+  // when the registry file exists but is not a valid export.
   bool OpenKey(const std::string& key, bool can_create);
 
   // The string value `name` of the open key (of the root when none is
   // open); "" when there is no such value. Raises ERegistryException
   // "Invalid data type for '<name>' (<type> where a string is expected)"
-  // when the value is not a string (types 1 and 2).
+  // when the value is not a string (types 1 and 2, REG_SZ and
+  // REG_EXPAND_SZ).
   std::string ReadString(const std::string& name);
 
   // Whether the open key has the value `name`.
@@ -86,14 +95,11 @@ class TRegistry {
   const std::string& FileName() const { return file_name_; }
 
  private:
-  const RegistryFile* File();
-  std::string FullPath(const std::string& below_root) const;
+  std::optional<RegistryValue> FindValue(const std::string& name);
 
   std::string file_name_;
-  platform::Env& env_;
+  std::unique_ptr<RegistryStore> store_;
   HKEY root_key_ = HKEY_CURRENT_USER;
-  bool loaded_ = false;
-  std::optional<RegistryFile> file_;
   std::string current_path_;
   bool has_current_key_ = false;
   bool current_key_created_ = false;  // made by OpenKey(..., true)
