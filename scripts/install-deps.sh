@@ -9,6 +9,12 @@ packages=(
   zip unzip p7zip-full python3 time
   xvfb xauth x11-apps x11-utils fonts-dejavu-core
   clang libclang-rt-14-dev
+  # The Windows build: MinGW-w64 cross compilers (32-bit for the program,
+  # 64-bit for running the suites where the kernel cannot run 32-bit
+  # code), zlib for both, GoogleTest's source, and Wine.
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
+  mingw-w64-i686-dev mingw-w64-x86-64-dev libz-mingw-w64-dev googletest
+  wine64
 )
 
 missing=()
