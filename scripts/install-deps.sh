@@ -14,7 +14,7 @@ packages=(
   # code), zlib for both, GoogleTest's source, and Wine.
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   mingw-w64-i686-dev mingw-w64-x86-64-dev libz-mingw-w64-dev googletest
-  wine64
+  wine64 fonts-wine
 )
 
 missing=()
