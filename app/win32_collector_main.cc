@@ -12,13 +12,7 @@
 #include "app/collector.h"
 #include "app/win32_ui.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows/win32.h"
 
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/,
                    LPSTR /*command_line*/, int /*show*/) {

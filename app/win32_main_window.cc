@@ -6,13 +6,7 @@
 
 #include "widgets/color.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows/win32.h"
 
 // The whole client area is painted on every WM_PAINT into a memory bitmap
 // and copied in one piece, so the band's 20 steps a second do not flicker.

@@ -4,14 +4,7 @@
 #include <string>
 #include <vector>
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#undef MessageBox
+#include "platform/windows/win32.h"
 
 // A box that MessageBoxA can show is shown by it, so it looks and sounds as
 // every other program's box does. The other button sets get a dialog built

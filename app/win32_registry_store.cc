@@ -12,13 +12,7 @@
 #include "app/registry_file.h"
 #include "app/registry_store.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows/win32.h"
 
 namespace tessaly::app {
 

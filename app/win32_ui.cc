@@ -8,14 +8,7 @@
 #include "app/win32_main_window.h"
 #include "app/win32_message_box.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#undef MessageBox
+#include "platform/windows/win32.h"
 
 namespace tessaly::app {
 

@@ -36,16 +36,7 @@
 #include "platform/find_match.h"
 #include "platform/path.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-// The Env methods of these names must not become their A/W variants.
-#undef SetFileAttributes
-#undef SetVolumeLabel
+#include "platform/windows/win32.h"
 
 namespace tessaly::platform {
 namespace {

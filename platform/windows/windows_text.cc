@@ -13,16 +13,7 @@
 
 #include "platform/text.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-// winuser.h names the old 16-bit conversions after ours.
-#undef AnsiToOem
-#undef OemToAnsi
+#include "platform/windows/win32.h"
 
 namespace tessaly::platform {
 namespace {

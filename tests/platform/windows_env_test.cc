@@ -12,15 +12,7 @@
 #include "platform/path.h"
 #include "tests/support/temp_dir.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#undef SetFileAttributes
-#undef SetVolumeLabel
+#include "platform/windows/win32.h"
 
 namespace tessaly::platform {
 namespace {

@@ -11,13 +11,7 @@
 #include "platform/path.h"
 #include "tests/support/temp_dir.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows/win32.h"
 
 namespace tessaly::platform {
 namespace {

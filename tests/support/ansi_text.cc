@@ -3,13 +3,7 @@
 // The conversion is the system's own: identity on POSIX, the Win32 code page
 // functions on Windows.
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows/win32.h"
 #endif
 
 namespace tessaly::test {

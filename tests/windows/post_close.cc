@@ -1,13 +1,7 @@
 // post_close.exe: asks the collector's window to close, as its close button
 // does (WM_CLOSE). Exits 0 when the window was found, 1 when it was not.
 // The end-to-end test uses it where a person would press the button.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows/win32.h"
 
 int main() {
   HWND window = FindWindowA("TFormMain", "Tessaly Data Zipper");

@@ -16,13 +16,7 @@
 #include "app/win32_message_box.h"
 #include "app/win32_ui.h"
 
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "platform/windows/win32.h"
 // sddl.h needs windows.h first.
 #include <sddl.h>
 #undef MessageBox
