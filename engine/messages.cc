@@ -53,7 +53,9 @@ void Pad(std::string& out, std::string_view body, size_t width,
 std::string FormatArg::Text() const {
   if (const auto* text = std::get_if<std::string>(&value_)) return *text;
   int64_t number = std::get<int64_t>(value_);
-  return (number < 0 ? "-" : "") + UnsignedDecimal(Magnitude(number));
+  std::string text = number < 0 ? "-" : "";
+  text += UnsignedDecimal(Magnitude(number));
+  return text;
 }
 
 int64_t FormatArg::Number() const {
