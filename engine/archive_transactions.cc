@@ -144,10 +144,21 @@ void TZABaseArchiver::AddMatchingFiles() {
   }
   BeginUpdate();
   try {
-    // The archive never adds its own file.
+    // The archive never adds its own file, nor, when it is split, the
+    // volumes that exist by now (the first one is made when the archive
+    // is opened): a scan of the archive's own folder would otherwise pack
+    // half-written volumes into the archive.
     TStringList exclusions;
     exclusions.Assign(ExclusionMasks);
     exclusions.Add(ResolvePath("", FileName, CurrentBaseDir));
+    if (spanning_mode_ == smSplitting) {
+      for (int32_t i = 0;; ++i) {
+        const std::string volume =
+            ExistingVolumeName(MakeVolumeName(FileName, i, false));
+        if (volume.empty()) break;
+        exclusions.Add(ResolvePath("", volume, CurrentBaseDir));
+      }
+    }
     ScanFileMasks(FileMasks, Options.SearchAttr, Options.Recurse,
                   /*move=*/false, exclusions);
     EndUpdate();

@@ -110,6 +110,29 @@ TEST_F(VolumeSplitTest, LocalHeaderThatWouldCrossTheLimitStartsTheNextVolume) {
   ExpectInfoZipAccepts();
 }
 
+TEST_F(VolumeSplitTest, ScanOfTheArchivesOwnFolderLeavesItsVolumesOut) {
+  // The folder holds the data, a volume left by an earlier run, and, once
+  // the archive is opened, its first volume: only the data is packed.
+  // Three volumes; no entry spans more than two (zip -s 0 cannot join
+  // those).
+  for (int i = 1; i <= 3; ++i) {
+    dir_.WriteFile("data" + std::to_string(i) + ".bin", Noise(60000, 6 + i));
+  }
+  dir_.WriteFile("arc.z02", "a volume of an earlier run");
+  TStringList masks;
+  masks.Add(dir_.Join("*.*"));
+  zip_.SetFileMasks(masks);
+  zip_.Open(kOpenCreate);
+  zip_.AddMatchingFiles();
+  zip_.Close();
+  const test::ZipReadResult read = test::ReadZipVolumes(
+      {dir_.Join("arc.z01"), dir_.Join("arc.z02"), dir_.Join("arc.zip")});
+  ASSERT_TRUE(read.ok()) << read.error;
+  EXPECT_EQ(read.Names(), (std::vector<std::string>{"data1.bin", "data2.bin",
+                                                    "data3.bin"}));
+  ExpectInfoZipAccepts();
+}
+
 TEST_F(VolumeSplitTest, ContentThatFitsOneVolumeIsASingleFile) {
   Add({{"small.txt", "hello"}});
   EXPECT_EQ(requests_.size(), 1u);
