@@ -209,6 +209,15 @@ class Env {
   // The size of a file in bytes; -1 when it is missing or a folder.
   virtual int64_t FileSize(const std::string& path) = 0;
 
+  // A text that names the folder `path` leads to, the same for every path
+  // of that folder (through symbolic links or junctions): POSIX device and
+  // inode, Windows volume serial number and file index. "" when it cannot
+  // be told (missing, not a folder, or an Env without such identities).
+  virtual std::string FolderId(const std::string& path) {
+    (void)path;
+    return std::string();
+  }
+
   // --- Opening and changing files -----------------------------------------
 
   // Opens `path` with a 16-bit open mode (kOpen* | kShare*, or
@@ -319,6 +328,9 @@ class EnvWrapper : public Env {
   }
   int64_t FileSize(const std::string& path) override {
     return target_.FileSize(path);
+  }
+  std::string FolderId(const std::string& path) override {
+    return target_.FolderId(path);
   }
   std::unique_ptr<File> OpenFile(const std::string& path, uint16_t mode,
                                  ErrorKind* error = nullptr) override {

@@ -20,6 +20,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "engine/archiver_events.h"
 #include "engine/component.h"
@@ -279,6 +280,8 @@ class ArchiverCore : public Component, public DirOwner {
   bool scan_move_ = false;
   const TStringList* scan_exclusions_ = nullptr;
   int32_t scan_search_attr_ = 0;
+  // Identities (platform::Env::FolderId) of the folders ScanFolder is in.
+  std::vector<std::string> scan_folder_ids_;
 
   // State of the running apply step (entry_pipeline.cc).
   int32_t first_change_ = 0;

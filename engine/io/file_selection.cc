@@ -20,9 +20,11 @@
 // adds nothing. Exceptions of event handlers and of invalid masks pass
 // through, with CurrentBaseDir and the scan state restored.
 
+#include <algorithm>
 #include <cstdint>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "engine/format/signatures.h"
 #include "engine/io/archiver_core.h"
@@ -170,6 +172,16 @@ void ArchiverCore::ScanFolder(const std::string& folder,
       ResolvePath(dir, "", CurrentBaseDir).find(folder) == std::string::npos) {
     dir = platform::IncludeTrailingPathDelimiter(folder);
   }
+  // The folders being scanned, from the outermost to this one: a subfolder
+  // that is one of them (a symbolic link or junction back up the tree)
+  // is not entered, or the scan would repeat until names got too long.
+  struct OnScanPath {
+    std::vector<std::string>& ids;
+    explicit OnScanPath(std::vector<std::string>& v, std::string id) : ids(v) {
+      ids.push_back(std::move(id));
+    }
+    ~OnScanPath() { ids.pop_back(); }
+  } on_path(scan_folder_ids_, env().FolderId(dir));
   for (const platform::FoundFile& found :
        env().FindFiles(dir + "*", kFolderSearch)) {
     if ((found.attributes & kFolderBit) == 0 || found.name == "." ||
@@ -178,6 +190,12 @@ void ArchiverCore::ScanFolder(const std::string& folder,
     }
     const std::string sub = dir + found.name;
     if (AnyMaskMatches(*this, scan_exclusions_, sub, true)) continue;
+    const std::string sub_id = env().FolderId(sub);
+    if (!sub_id.empty() &&
+        std::find(scan_folder_ids_.begin(), scan_folder_ids_.end(), sub_id) !=
+            scan_folder_ids_.end()) {
+      continue;
+    }
     // "*.*" must also take a folder whose name has no dot.
     if (add_folders && (MaskMatch(sub, path) || MaskMatch(sub + ".", path))) {
       if (FilterFoundFile(found, dir, root)) ScanFolder(sub, root, "*.*", true);

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <string>
 #include <vector>
 
 #include <dirent.h>
@@ -260,6 +261,14 @@ class PosixEnv final : public Env {
       return -1;
     }
     return st.st_size;
+  }
+
+  std::string FolderId(const std::string& path) override {
+    struct stat st;
+    if (path.empty() || stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+      return std::string();
+    }
+    return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
   }
 
   std::unique_ptr<File> OpenFile(const std::string& path, uint16_t mode,

@@ -353,6 +353,24 @@ class WindowsEnv final : public Env {
     return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   }
 
+  std::string FolderId(const std::string& path) override {
+    if (path.empty()) return std::string();
+    // FILE_FLAG_BACKUP_SEMANTICS opens a folder; without
+    // FILE_FLAG_OPEN_REPARSE_POINT a junction leads to its target.
+    HANDLE handle = CreateFileA(
+        path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return std::string();
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool ok = GetFileInformationByHandle(handle, &info) != 0 &&
+                    (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    CloseHandle(handle);
+    if (!ok) return std::string();
+    return std::to_string(info.dwVolumeSerialNumber) + ":" +
+           std::to_string(info.nFileIndexHigh) + ":" +
+           std::to_string(info.nFileIndexLow);
+  }
+
   std::unique_ptr<File> OpenFile(const std::string& path, uint16_t mode,
                                  ErrorKind* error = nullptr) override {
     ErrorKind ignored;

@@ -312,6 +312,21 @@ TEST_P(EnvContractTest, FoldersAreCreatedAndRemoved) {
   EXPECT_FALSE(env().RemoveDir(Path("sub")));
 }
 
+TEST_P(EnvContractTest, FolderIdNamesOneFolderWhateverThePath) {
+  ASSERT_TRUE(env().CreateDir(Path("one")));
+  ASSERT_TRUE(env().CreateDir(Path("one/two")));
+  Write("one/f", "x");
+  const std::string id = env().FolderId(Path("one"));
+  if (id.empty()) {
+    GTEST_SKIP() << "this Env has no folder identities";
+  }
+  EXPECT_EQ(env().FolderId(Path("one/")), id);
+  EXPECT_EQ(env().FolderId(Path("one/two/..")), id);
+  EXPECT_NE(env().FolderId(Path("one/two")), id);
+  EXPECT_EQ(env().FolderId(Path("one/f")), "") << "a file";
+  EXPECT_EQ(env().FolderId(Path("missing")), "");
+}
+
 TEST_P(EnvContractTest, RemoveTreeRemovesAFolderWithAllContent) {
   ASSERT_TRUE(env().CreateDir(Path("t")));
   ASSERT_TRUE(env().CreateDir(Path("t/inner")));
