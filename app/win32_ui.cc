@@ -7,6 +7,7 @@
 #include "app/form_main.h"
 #include "app/win32_main_window.h"
 #include "app/win32_message_box.h"
+#include "engine/console_dialog_service.h"
 
 #include "platform/windows/win32.h"
 
@@ -45,18 +46,6 @@ HWND CreateWakeWindow(Win32Ui* ui) {
     SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(ui));
   }
   return window;
-}
-
-const char* Heading(engine::DialogKind kind) {
-  switch (kind) {
-    case engine::DialogKind::kError:
-      return "Error:";
-    case engine::DialogKind::kInformation:
-      return "Information:";
-    case engine::DialogKind::kConfirmation:
-      return "Confirmation:";
-  }
-  return "";
 }
 
 }  // namespace
@@ -150,7 +139,7 @@ void Win32Ui::LogBox(engine::DialogKind kind, std::string_view text) const {
   if (box_log_.empty()) return;
   std::FILE* file = std::fopen(box_log_.c_str(), "ab");
   if (file == nullptr) return;
-  std::string entry = Heading(kind);
+  std::string entry(engine::ConsoleDialogService::Heading(kind));
   entry += '\n';
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\r') continue;
