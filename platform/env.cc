@@ -1,5 +1,7 @@
 #include "platform/env.h"
 
+#include "platform/path.h"
+
 namespace tessaly::platform {
 
 const char* ErrorKindName(ErrorKind kind) {
@@ -28,6 +30,17 @@ bool Env::FileExists(const std::string& path) {
 bool Env::DirectoryExists(const std::string& path) {
   const int32_t attributes = FileAttributes(path);
   return attributes != -1 && (attributes & kAttrDirectory) != 0;
+}
+
+std::string Env::NearestExistingFolder(const std::string& path) {
+  std::string probe = path.empty() ? CurrentDirectory() : path;
+  while (!probe.empty() && !DirectoryExists(probe)) {
+    std::string parent = ExtractFileDir(ExcludeTrailingPathDelimiter(probe));
+    if (parent.empty()) parent = CurrentDirectory();
+    if (parent == probe) return std::string();
+    probe = std::move(parent);
+  }
+  return probe;
 }
 
 }  // namespace tessaly::platform

@@ -192,6 +192,12 @@ class Env {
   // Whether `path` names an existing folder.
   bool DirectoryExists(const std::string& path);
 
+  // `path` itself when it is an existing folder, else the nearest folder of
+  // its path that exists (the current folder for a relative path none of
+  // whose folders exists); "" when there is none. For measuring the disk a
+  // file that does not exist yet will be created on.
+  std::string NearestExistingFolder(const std::string& path);
+
   // The modification time of a file as an MS-DOS date-time in local time;
   // -1 when it cannot be read, and always for a folder. Times before 1980
   // give 1980-01-01 00:00:00, times after 2107 give 2107-12-31 23:59:58.

@@ -377,14 +377,8 @@ class PosixEnv final : public Env {
   int64_t FreeSpace(const std::string& path) override {
     // A file that is about to be created does not exist yet: measure the
     // nearest folder of its path that does.
-    std::string probe = path.empty() ? "." : path;
-    struct stat st;
-    while (stat(probe.c_str(), &st) != 0) {
-      std::string parent = ExtractFileDir(ExcludeTrailingPathDelimiter(probe));
-      if (parent.empty()) parent = ".";
-      if (parent == probe) return -1;
-      probe = std::move(parent);
-    }
+    const std::string probe = NearestExistingFolder(path);
+    if (probe.empty()) return -1;
     struct statvfs fs;
     if (statvfs(probe.c_str(), &fs) != 0) return -1;
     return static_cast<int64_t>(fs.f_bavail) *

@@ -485,13 +485,8 @@ class WindowsEnv final : public Env {
   int64_t FreeSpace(const std::string& path) override {
     // A file that is about to be created does not exist yet: measure the
     // nearest folder of its path that does.
-    std::string probe = path.empty() ? CurrentDirectory() : path;
-    while (!IsFolder(RawAttributes(probe))) {
-      std::string parent = ExtractFileDir(ExcludeTrailingPathDelimiter(probe));
-      if (parent.empty()) parent = CurrentDirectory();
-      if (parent.empty() || parent == probe) return -1;
-      probe = std::move(parent);
-    }
+    const std::string probe = NearestExistingFolder(path);
+    if (probe.empty()) return -1;
     ULARGE_INTEGER available;
     if (!GetDiskFreeSpaceExA(IncludeTrailingPathDelimiter(probe).c_str(),
                              &available, nullptr, nullptr)) {

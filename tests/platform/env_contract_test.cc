@@ -327,6 +327,16 @@ TEST_P(EnvContractTest, FolderIdNamesOneFolderWhateverThePath) {
   EXPECT_EQ(env().FolderId(Path("missing")), "");
 }
 
+TEST_P(EnvContractTest, NearestExistingFolderClimbsToAnExistingOne) {
+  ASSERT_TRUE(env().CreateDir(Path("one")));
+  Write("one/f", "x");
+  EXPECT_EQ(env().NearestExistingFolder(Path("one")), Path("one"));
+  EXPECT_EQ(env().NearestExistingFolder(Path("one/not/yet/a.zip")),
+            Path("one"));
+  EXPECT_EQ(env().NearestExistingFolder(Path("one/f")), Path("one"))
+      << "a file is not a folder";
+}
+
 TEST_P(EnvContractTest, RemoveTreeRemovesAFolderWithAllContent) {
   ASSERT_TRUE(env().CreateDir(Path("t")));
   ASSERT_TRUE(env().CreateDir(Path("t/inner")));
