@@ -47,7 +47,6 @@ constexpr int32_t kZip64EndRecordError = 40;
 constexpr int32_t kDamagedError = 57;
 constexpr int64_t kEndSearchWindow = 65600;
 constexpr int64_t kPrefixSearchChunk = 10000;
-constexpr uint16_t kFlagUtf8Name = 0x0800;  // APPNOTE 4.4.4 bit 11
 
 struct PrefixProbe {
   int64_t prefix = 0;

@@ -43,7 +43,6 @@ constexpr int32_t kRenameError = 36;
 constexpr int32_t kWriteError = 46;
 constexpr int32_t kNameTooLongError = 61;
 constexpr size_t kMaxField16 = 0xFFFF;
-constexpr uint16_t kFlagUtf8Name = 0x0800;  // APPNOTE 4.4.4 bit 11
 
 // The central extra field written for `item`: its Zip64 block, regenerated
 // from the item's values, then every kept block except old Zip64 ones, as

@@ -62,6 +62,7 @@ inline constexpr uint16_t kZip64Marker16 = 0xFFFF;
 inline constexpr uint16_t kFlagEncrypted = 0x0001;
 inline constexpr uint16_t kFlagFolder = 0x0002;  // what a folder entry holds
 inline constexpr uint16_t kFlagDataDescriptor = 0x0008;
+inline constexpr uint16_t kFlagUtf8Name = 0x0800;  // name and comment in UTF-8
 
 // Compression methods the engine writes.
 inline constexpr uint16_t kMethodStored = 0;

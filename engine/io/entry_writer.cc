@@ -51,7 +51,6 @@ namespace pipeline {
 
 namespace {
 
-constexpr uint16_t kFlagUtf8Name = 0x0800;  // APPNOTE 4.4.4 bit 11
 
 bool SamePlace(const TDirItem& a, const TDirItem& b) {
   return a.LocalHeaderOffset() == b.LocalHeaderOffset() &&
