@@ -22,10 +22,16 @@ bool TZABaseArchiver::HasFileNamePart() const {
 }
 
 bool TZABaseArchiver::IsRemovable(const std::string& name) {
-  const std::string drive =
-      platform::AnsiUpperCase(platform::ExtractFileDrive(name));
-  if (drive == "A:" || drive == "B:") return true;
-  return env_.DriveTypeOf(name) == platform::DriveType::kRemovable;
+  return IsRemovableDrive(name);
+}
+
+void TZABaseArchiver::Refuse(const EZAException& refusal) {
+  last_update_ = TZAUpdateResult{};
+  last_update_.Outcome = uoRefused;
+  last_update_.NativeError = refusal.NativeError();
+  last_update_.Message = refusal.what();
+  last_update_.RolledBack = true;
+  throw refusal;
 }
 
 void TZABaseArchiver::Open(uint16_t Mode) {
@@ -38,6 +44,7 @@ void TZABaseArchiver::Open(uint16_t Mode) {
     throw EZAException(28, {FileName}, this);
   }
   Close();
+  written_volumes_.clear();
   OpenMode = Mode;
   if (Mode == kOpenCreate || in_memory_) {
     CreateArchive();
@@ -107,7 +114,7 @@ void TZABaseArchiver::SetActive(bool value) {
 }
 
 void TZABaseArchiver::BeginUpdate() {
-  if (spanning_mode_ != smNone && UpdateApplied) throw EZAException(62);
+  if (spanning_mode_ != smNone && UpdateApplied) Refuse(EZAException(62));
   if (UpdateCount == 0) {
     SetActive(true);
     if ((OpenMode & 0x3) == 0) throw EZAException(32, this);
@@ -140,7 +147,7 @@ void TZABaseArchiver::AddMatchingFiles() {
   if (!ArchiveOpen) throw EZAException(13, this);
   if (UpdateCount == 0 && DirManager->Dir.Count() > 0 &&
       spanning_mode_ != smNone) {
-    throw EZAException(52, this);
+    Refuse(EZAException(52, this));
   }
   BeginUpdate();
   try {

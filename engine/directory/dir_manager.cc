@@ -14,6 +14,10 @@ constexpr int32_t kStubTooLargeError = 47;
 
 }  // namespace
 
+bool DirOwner::RenameVolume(const std::string& from, const std::string& to) {
+  return OwnerEnv().RenameFile(from, to);
+}
+
 TZADirManager::TZADirManager(platform::Stream* stream, DirOwner& owner,
                              bool creating)
     : Stream(stream),

@@ -52,6 +52,9 @@ class DirOwner {
   // The file name of volume `index` (-1: the final name).
   virtual std::string VolumeName(const std::string& name, int32_t index,
                                  bool try_other) = 0;
+  // Renames the volume file `from` to `to` (as Env::RenameFile does; false
+  // when it failed). An owner that can undo its update records it.
+  virtual bool RenameVolume(const std::string& from, const std::string& to);
   // Makes `info` the current volume, asking the host for it as needed.
   // Raises EZAException 45 when the request is declined.
   virtual void OpenVolume(TZAVolumeNumberInfo& info) = 0;

@@ -229,7 +229,7 @@ void TZADirManager::SaveDir(bool append_at_end, platform::Stream* stream) {
   Owner.ReleaseArchiveStream();
   Stream = nullptr;
   if (env.FileExists(final_name)) env.RemoveFile(final_name);
-  const bool renamed = env.RenameFile(current, final_name);
+  const bool renamed = Owner.RenameVolume(current, final_name);
   const std::string& open_name = renamed ? final_name : current;
   auto reopened = std::make_unique<platform::FileStream>(
       env, open_name, kOpenReadWriteDenyNone);

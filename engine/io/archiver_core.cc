@@ -9,7 +9,7 @@ std::recursive_mutex& ScanLock() {
   return lock;
 }
 
-ArchiverCore::ArchiverCore(platform::Env& env) : env_(env) {}
+ArchiverCore::ArchiverCore(platform::Env& env) : env_(env), undo_(env) {}
 
 ArchiverCore::~ArchiverCore() = default;
 

@@ -6,8 +6,10 @@
 //
 // The operations are split by responsibility over several files:
 //   file_selection.cc  ScanFileMasks and the per-file steps beneath it
-//   entry_pipeline.cc  ApplyUpdate, WriteEntry, PackEntryData, CopyEntry,
-//                      backup and rollback
+//   entry_pipeline.cc  ApplyUpdate, backup and rollback
+//   entry_writer.cc    WriteEntry, PackEntryData, CopyEntry
+//   staged_tail.cc     rewriting an archive behind its first change through
+//                      a staged copy
 //   volume_writer.cc   OpenVolume, WriteToVolumes, CopyToVolumes
 //   volume_naming.cc   MakeVolumeName and the drive helpers
 //
@@ -28,7 +30,9 @@
 #include "engine/directory/dir_owner.h"
 #include "engine/options.h"
 #include "engine/string_list.h"
+#include "engine/io/volume_undo_log.h"
 #include "engine/types.h"
+#include "engine/update_result.h"
 #include "engine/volume_number_info.h"
 #include "platform/env.h"
 #include "platform/memory_stream.h"
@@ -85,6 +89,8 @@ class ArchiverCore : public Component, public DirOwner {
   TZASpanningMode SpanningMode() const { return spanning_mode_; }
   bool InMemory() const { return in_memory_; }
   bool IsOpen() const { return ArchiveOpen; }
+  // What became of the last update transaction (engine/update_result.h).
+  const TZAUpdateResult& LastUpdate() const { return last_update_; }
 
   // ---- Event dispatchers: raise one event or apply its default -----------
   // (implemented by the component, engine/archiver.cc). Volume indexes are
@@ -154,7 +160,7 @@ class ArchiverCore : public Component, public DirOwner {
   // ---- Entry pipeline (entry_pipeline.cc) ---------------------------------
   // Applies every pending item in one step; rolls back on cancel, abort or
   // exception (the exception is raised again). Does nothing outside a
-  // transaction.
+  // transaction. LastUpdate tells how it ended.
   void ApplyUpdate();
   bool WriteEntry(int32_t index);
   bool PackEntryData(platform::Stream& source, platform::Stream& output,
@@ -166,13 +172,45 @@ class ArchiverCore : public Component, public DirOwner {
   // Whether the rewriting of the running update begins on the last volume
   // (for multi-volume archives the only volume an update may change).
   bool StartsOnLastVolume() const;
+  // Records in the undo log that the current volume changes from start_ on,
+  // with a copy of its old bytes from there (a temporary file when they are
+  // many); the copy becomes backup_, from which CopyEntry carries entries.
   void BackupTail();
-  void RestoreBackup();
+  // Finds where the rewriting starts (start_), records the volume it starts
+  // on, and prepares the archive: a single-file archive that changes before
+  // its end is staged (BeginStaging); otherwise the old bytes from start_
+  // on are kept (BackupTail) and the volume is cut there.
+  void BeginRewrite();
+  // Puts the archive back as it was before the running update: the
+  // directory in memory from SavedDir, every volume file through the undo
+  // log. Raises platform::EWriteError when a volume could not be restored.
   void RollbackUpdate();
   static uint16_t ShareModeFlags(TZAFileShareMode mode);
   // A new unique temporary file (created empty) with the prefix "FC" in
   // TempDir, else the system's temporary folder.
   std::string TempFileName();
+
+  // ---- Staged rewriting (staged_tail.cc) ----------------------------------
+  // A single-file archive whose entries change before its end is rewritten
+  // without ever overwriting an entry that is still needed: the new tail is
+  // first written after the archive's old end ("staged"), with its local
+  // headers hidden until they are complete, then published with a
+  // directory of its own, and only then moved down over the old tail.
+  // Rolling back is cutting the archive back to its old end.
+  //
+  // Starts staging at the archive's end.
+  void BeginStaging();
+  // Makes the staged tail visible: moves it further out when moving it down
+  // would overwrite it, writes the hidden signatures, then a directory and
+  // end records for the staged layout, and flushes the file.
+  void PublishStagedTail();
+  // Moves the staged tail down to start_, cuts the archive behind it and
+  // writes the final directory.
+  void CommitStagedTail();
+  // The position of an item's local header in the stream while staging.
+  int64_t PhysicalOffset(const TDirItem& item) const {
+    return static_cast<int64_t>(item.LocalHeaderOffset()) + write_shift_;
+  }
 
   // ---- Volumes (volume_naming.cc, volume_writer.cc) -----------------------
   std::string MakeVolumeName(const std::string& name, int32_t index,
@@ -185,10 +223,28 @@ class ArchiverCore : public Component, public DirOwner {
   static bool HasExeExtension(const std::string& name);
   bool IsFloppyDrive(const std::string& name) const;
   int64_t DiskFreeSpace(const std::string& name);
+  // Frees the archive stream and opens `name` with `mode` (default:
+  // OpenMode) as the new one; CurrentVolumeName becomes `name`.
   void OpenVolumeStream(const std::string& name);
+  void OpenVolumeStream(const std::string& name, uint16_t mode);
   // OpenVolume for a new volume that must hold `room_needed` contiguous
   // bytes: when creating, a disk with less free space counts as full.
   void OpenVolume(TZAVolumeNumberInfo& info, int64_t room_needed);
+  // Asks for a blank volume `info` (OnRequestBlankVolume, OnDiskFull) and
+  // creates its file. A file that is an earlier volume of this archive is
+  // never overwritten: on a removable drive the request is repeated (the
+  // disk was not changed), elsewhere the volume counts as declined. Raises
+  // EZAException 45 when the request is declined.
+  void CreateVolume(TZAVolumeNumberInfo& info, int64_t room_needed);
+  // Moves the writing on to the new volume `info`, which follows the current
+  // one. An existing archive grows: its last volume, which carries the
+  // archive's name, first takes its numbered name. Changes are recorded in
+  // the undo log. Raises EZAException 45 as CreateVolume, or when the
+  // numbered name is taken.
+  void StartNextVolume(TZAVolumeNumberInfo& info, int64_t room_needed);
+  // Whether `name` lies on a removable drive ("A:", "B:", or a drive the
+  // system reports as removable).
+  bool IsRemovableDrive(const std::string& name);
   // Writes `count` bytes into the volume sequence (to `staging` when given,
   // else to `stream`), opening the next volume (info and stream follow it)
   // whenever the current one is full. keep_together -1: the bytes may be
@@ -241,6 +297,7 @@ class ArchiverCore : public Component, public DirOwner {
     return MakeVolumeName(name, index, try_other);
   }
   void OpenVolume(TZAVolumeNumberInfo& info) override;
+  bool RenameVolume(const std::string& from, const std::string& to) override;
   int64_t WriteToVolumesChecked(const void* buffer, int64_t count,
                                 int64_t keep_together,
                                 TZAVolumeNumberInfo& info,
@@ -286,13 +343,39 @@ class ArchiverCore : public Component, public DirOwner {
   // State of the running apply step (entry_pipeline.cc).
   int32_t first_change_ = 0;
   int64_t start_ = 0;
-  std::unique_ptr<platform::Stream> backup_;
-  std::string backup_name_;
+  // What the step changed in the volume files, for RollbackUpdate.
+  VolumeUndoLog undo_;
+  // The old bytes of the current volume from start_ on, when entries are
+  // carried over from there (owned by undo_); null otherwise.
+  platform::Stream* backup_ = nullptr;
+  // The volume the step began on.
+  TZAVolumeNumberInfo start_volume_;
+  std::string start_volume_name_;
   TZAAction action_ = fxaIgnore;
   bool copy_cancel_ = false;
+  // The failure last offered to OnProcessFileFailure.
+  int32_t failure_native_ = 0;
+  std::string failure_message_;
+  std::string failure_name_;
+  TZAUpdateResult last_update_;
   // In spanning mode on a floppy drive all entry output is staged here so
   // that each volume file is written in one piece.
   std::unique_ptr<platform::MemoryStream> floppy_staging_;
+  // Volume files written for this archive since it was opened: a new volume
+  // never overwrites one of them.
+  std::vector<std::string> written_volumes_;
+
+  // Staged rewriting (staged_tail.cc). Items always carry their final
+  // offsets; while staging their bytes lie write_shift_ further on.
+  bool staging_ = false;
+  int64_t write_shift_ = 0;
+  int64_t stage_at_ = 0;       // where the staged tail begins in the stream
+  int64_t staged_length_ = 0;  // its entries' bytes (without directory)
+  struct HiddenHeader {
+    int64_t position;  // in the stream
+    uint32_t signature;
+  };
+  std::vector<HiddenHeader> hidden_headers_;
 };
 
 }  // namespace tessaly::engine

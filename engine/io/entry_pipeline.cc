@@ -1,13 +1,23 @@
 // The apply step of an update transaction.
 //
 // Everything up to the first changed item stays where it is. From there on
-// the archive is rewritten: the old tail (entries and directory behind the
-// first change) is saved into a temporary backup file, the archive is cut at
-// the first change, and every item from there is either written anew from
-// its source (entry_writer.cc) or carried over from the backup. Then the
-// central directory is written. Cancel, an Abort answer or an exception put
-// the archive back: with a backup it is cut again and the backup copied
-// back; without one the old directory is written again at the cut.
+// the archive is rewritten: every item is either written anew from its
+// source (entry_writer.cc) or carried over from the old archive, then the
+// central directory is written.
+//
+// Each change to a volume file is recorded in an undo log before it is made
+// (the old bytes of a volume from the first change on, a volume created, a
+// volume renamed), so that Cancel, an Abort answer or an exception put every
+// volume back byte for byte by undoing the log. How the rewriting goes:
+// - A single-file archive (or one in memory) whose entries change before
+//   its end is rewritten through a staged copy of its new tail behind the
+//   old end (staged_tail.cc), so that no entry is ever overwritten before a
+//   complete copy of it can be found; rolling back is cutting the archive
+//   back to its old end.
+// - Otherwise the old bytes from the first change on (the old directory, or
+//   for a multi-volume archive the entries carried over) are kept aside and
+//   the volume is cut there; new entries follow, and on a multi-volume
+//   archive new volumes after the last one (undone by deleting them).
 //
 // Moved sources are deleted last, and only after a successful update whose
 // directory is written and flushed: a cancelled or aborted update never
@@ -16,6 +26,7 @@
 // removed only when it is empty once its moved files are gone, so files that
 // were not archived (excluded, or ignored after a failure) stay.
 #include <algorithm>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,27 +38,27 @@
 #include "engine/za_exception.h"
 #include "platform/exception.h"
 #include "platform/file_stream.h"
+#include "platform/memory_stream.h"
 #include "platform/path.h"
 
 namespace tessaly::engine {
 
-namespace {
+namespace pipeline {
 
-using platform::Stream;
-
-// Sets the stream's position to `position` and cuts it there.
-void CutAt(Stream& stream, int64_t position) {
+void CutAt(platform::Stream& stream, int64_t position) {
   if (stream.Seek(position) != position || !stream.SetSize(position)) {
     throw platform::EWriteError();
   }
 }
 
-void DiscardBackup(platform::Env& env, std::unique_ptr<Stream>& backup,
-                   std::string& name) {
-  backup.reset();
-  if (!name.empty()) env.RemoveFile(name);
-  name.clear();
-}
+}  // namespace pipeline
+
+namespace {
+
+using platform::Stream;
+
+// Old bytes up to this many are kept in memory, more in a temporary file.
+constexpr int64_t kTailKeptInMemory = 1 << 20;
 
 // Frees the streams that pending items own before the directory is replaced
 // by its saved copy (the copy does not free them).
@@ -64,6 +75,34 @@ void FreeOwnedSources(TZADirArray& dir, const TZADirArray& saved) {
     item.OwnsSource = false;
   }
 }
+
+// The directory in memory back as it was before the transaction.
+void RestoreDirectory(TZADirManager& manager) {
+  FreeOwnedSources(manager.Dir, manager.SavedDir);
+  manager.Dir.Assign(manager.SavedDir);
+}
+
+// The end records of the directory store, which writing a directory
+// replaces; a rolled-back update puts them back with the old directory.
+struct EndRecords {
+  engine::EndRecord end;
+  engine::Zip64EndRecord zip64_end;
+  engine::Zip64Locator zip64_locator;
+  bool has_zip64_end;
+  int64_t end_record_position;
+
+  static EndRecords Of(const TZADirManager& m) {
+    return {m.EndRecord, m.Zip64End, m.Zip64Locator, m.HasZip64End,
+            m.EndRecordPosition};
+  }
+  void RestoreTo(TZADirManager& m) const {
+    m.EndRecord = end;
+    m.Zip64End = zip64_end;
+    m.Zip64Locator = zip64_locator;
+    m.HasZip64End = has_zip64_end;
+    m.EndRecordPosition = end_record_position;
+  }
+};
 
 // Runs `attempt` until it succeeds, offering each EZAException to the
 // failure dialogue. Returns false when the answer was Abort.
@@ -92,8 +131,9 @@ void FlushArchive(ArchiverCore& core) {
 }
 
 // Deletes the sources of moved items, files first, then their folders
-// (deepest first). Returns whether any file went.
-bool DeleteMovedSources(ArchiverCore& core) {
+// (deepest first). `deleted` tells whether any file went, also when a
+// handler's exception ends the deleting.
+void DeleteMovedSources(ArchiverCore& core, bool& deleted) {
   platform::Env& env = core.env();
   const TZADirArray& dir = core.DirManager->Dir;
   std::vector<std::string> files;
@@ -103,13 +143,12 @@ bool DeleteMovedSources(ArchiverCore& core) {
     if (!item.Pending || item.EntryAction != poMove) continue;
     (item.IsFolder() ? folders : files).push_back(item.SourceFileName);
   }
-  if (files.empty() && folders.empty()) return false;
+  if (files.empty() && folders.empty()) return;
   FlushArchive(core);  // the archive holds the data before a source goes
   std::stable_sort(folders.begin(), folders.end(),
                    [](const std::string& a, const std::string& b) {
                      return a.size() > b.size();
                    });
-  bool deleted = false;
   for (const std::string& name : files) {
     const bool go_on = WithFailureDialogue(core, name, [&] {
       if (!env.RemoveFile(name)) {
@@ -118,7 +157,7 @@ bool DeleteMovedSources(ArchiverCore& core) {
       }
       deleted = true;
     });
-    if (!go_on) return deleted;
+    if (!go_on) return;
   }
   for (const std::string& name : folders) {
     const bool go_on = WithFailureDialogue(core, name, [&] {
@@ -128,22 +167,20 @@ bool DeleteMovedSources(ArchiverCore& core) {
     });
     if (!go_on) break;
   }
-  return deleted;
 }
 
-// The steps after the directory is written: moved sources, the final
-// progress event, the flush. Once a source is deleted, a Cancel at the
-// final event no longer rolls back (the archive holds the only copy).
-void FinishUpdate(ArchiverCore& core, TZAProcessOperation operation) {
-  const bool sources_deleted = DeleteMovedSources(core);
-  bool cancel = false;
-  core.DoOverallProgress(100.0, operation, ppEnd, cancel);
-  if (cancel && !sources_deleted) {
-    core.CancelRequested = true;
-    core.RollbackUpdate();
-    return;
+// The engine code and message of the exception being handled.
+void DescribeCurrentException(TZAUpdateResult& result) {
+  try {
+    throw;
+  } catch (const EZAException& e) {
+    result.NativeError = e.NativeError();
+    result.Message = e.what();
+  } catch (const std::exception& e) {
+    result.Message = e.what();
+  } catch (...) {
+    result.Message = "unknown exception";
   }
-  FlushArchive(core);
 }
 
 }  // namespace
@@ -212,33 +249,99 @@ int32_t ArchiverCore::FindFirstChange() {
 }
 
 void ArchiverCore::BackupTail() {
-  const TDirItem& first = DirManager->SavedDir.ItemPtr(first_change_);
-  const int64_t from = static_cast<int64_t>(first.LocalHeaderOffset());
-  backup_name_ = TempFileName();
-  backup_ = std::make_unique<platform::FileStream>(env_, backup_name_,
-                                                   platform::kOpenCreate);
-  if (archive_stream_->Seek(from) != from) throw platform::EReadError();
-  backup_->CopyFrom(*archive_stream_, -1);
+  const int64_t count = std::max<int64_t>(0, archive_stream_->Size() - start_);
+  std::unique_ptr<Stream> copy;
+  std::string temp;
+  if (count > kTailKeptInMemory) {
+    temp = TempFileName();
+    try {
+      copy = std::make_unique<platform::FileStream>(env_, temp,
+                                                    platform::kOpenCreate);
+    } catch (...) {
+      env_.RemoveFile(temp);
+      throw;
+    }
+  } else if (count > 0) {
+    copy = std::make_unique<platform::MemoryStream>();
+  }
+  if (copy != nullptr) {
+    try {
+      if (archive_stream_->Seek(start_) != start_) throw platform::EReadError();
+      copy->CopyFrom(*archive_stream_, count);
+    } catch (...) {
+      copy.reset();
+      if (!temp.empty()) env_.RemoveFile(temp);
+      throw;
+    }
+  }
+  // Recorded only once the copy is whole: undoing restores exactly it.
+  backup_ = undo_.TailChanges(CurrentVolumeName, start_, std::move(copy), temp);
 }
 
-void ArchiverCore::RestoreBackup() {
-  if (backup_ == nullptr) throw EZAException(6, this);
-  CutAt(*archive_stream_, start_);
-  backup_->Seek(0);
-  archive_stream_->CopyFrom(*backup_, -1);
-  DiscardBackup(env_, backup_, backup_name_);
+void ArchiverCore::BeginRewrite() {
+  const TZADirArray& saved = DirManager->SavedDir;
+  if (first_change_ < saved.Count()) {
+    start_ =
+        static_cast<int64_t>(saved.ItemPtr(first_change_).LocalHeaderOffset());
+  } else if (saved.Count() == 0) {
+    start_ = DirManager->PrefixSize;
+  } else {
+    const EndRecord& end = DirManager->EndRecord;
+    start_ = end.directory_offset == kZip64Marker32
+                 ? static_cast<int64_t>(DirManager->Zip64End.directory_offset)
+                 : static_cast<int64_t>(end.directory_offset);
+  }
+
+  const bool multi_volume = spanning_mode_ != smNone;
+  if (multi_volume && saved.Count() > 0) {
+    // An existing multi-volume archive grows from its last volume, which
+    // the archive stream is open on.
+    CurrentVolume.SetNumber(LastVolumeNumber());
+  } else {
+    CurrentVolume.SetFirst(true);
+  }
+  start_volume_ = CurrentVolume;
+  start_volume_name_ = CurrentVolumeName;
+  if (multi_volume) written_volumes_.push_back(CurrentVolumeName);
+
+  if (!multi_volume && first_change_ < saved.Count()) {
+    BeginStaging();
+    return;
+  }
+  BackupTail();
+  pipeline::CutAt(*archive_stream_, start_);
+  if (spanning_mode_ == smSpanning && IsFloppyDrive(FileName)) {
+    floppy_staging_ = std::make_unique<platform::MemoryStream>();
+  }
 }
 
 void ArchiverCore::RollbackUpdate() {
-  FreeOwnedSources(DirManager->Dir, DirManager->SavedDir);
-  DirManager->Dir.Assign(DirManager->SavedDir);
-  if (archive_stream_ == nullptr) return;
-  if (backup_ != nullptr) {
-    RestoreBackup();
+  RestoreDirectory(*DirManager);
+  floppy_staging_.reset();
+  staging_ = false;
+  write_shift_ = 0;
+  hidden_headers_.clear();
+  backup_ = nullptr;
+  bool restored;
+  if (spanning_mode_ == smNone) {
+    restored = undo_.Undo(archive_stream_.get(), CurrentVolumeName);
   } else {
-    CutAt(*archive_stream_, start_);
-    DirManager->SaveDir(true, archive_stream_.get());
+    // The volumes are handled by name (renamed back, deleted, restored),
+    // then the one the update began on is open again.
+    archive_stream_.reset();
+    restored = undo_.Undo(nullptr, "");
+    CurrentVolume = start_volume_;
+    CurrentVolumeName = start_volume_name_;
+    try {
+      OpenVolumeStream(start_volume_name_, OpenMode == kOpenCreate
+                                               ? kOpenReadWriteDenyWrite
+                                               : OpenMode);
+    } catch (const platform::Exception&) {
+      restored = false;
+    }
   }
+  if (!DirManager->ForeignStream) DirManager->Stream = archive_stream_.get();
+  if (!restored) throw platform::EWriteError();
 }
 
 void ArchiverCore::ApplyUpdate() {
@@ -246,12 +349,16 @@ void ArchiverCore::ApplyUpdate() {
   UpdateCount = 0;
   if (DirManager == nullptr) return;
   TZADirArray& dir = DirManager->Dir;
-  TZADirArray& saved = DirManager->SavedDir;
+  last_update_ = TZAUpdateResult{};
   if (archive_stream_ == nullptr) {
     // A volume request declined earlier left no stream to write to.
-    FreeOwnedSources(dir, saved);
-    dir.Assign(saved);
-    throw EZAException(13, this);
+    RestoreDirectory(*DirManager);
+    EZAException error(13, this);
+    last_update_.Outcome = uoFailed;
+    last_update_.NativeError = error.NativeError();
+    last_update_.Message = error.what();
+    last_update_.RolledBack = true;
+    throw error;
   }
 
   FilesDone = 0;
@@ -276,53 +383,47 @@ void ArchiverCore::ApplyUpdate() {
     // Nothing is written; the directory in memory must not keep items that
     // the archive does not hold, or a later Close would record them.
     CancelRequested = true;
-    FreeOwnedSources(dir, saved);
-    dir.Assign(saved);
+    RestoreDirectory(*DirManager);
+    last_update_.Outcome = uoCancelled;
+    last_update_.RolledBack = true;
     return;
   }
 
-  if (spanning_mode_ != smNone && saved.Count() > 0 && !StartsOnLastVolume()) {
+  if (spanning_mode_ != smNone && DirManager->SavedDir.Count() > 0 &&
+      !StartsOnLastVolume()) {
     // Rewriting from an earlier volume would have to cut and rewrite every
     // volume after it; refuse before anything is touched.
-    FreeOwnedSources(dir, saved);
-    dir.Assign(saved);
-    throw EZAException(52, this);
+    RestoreDirectory(*DirManager);
+    EZAException refusal(52, this);
+    last_update_.Outcome = uoRefused;
+    last_update_.NativeError = refusal.NativeError();
+    last_update_.Message = refusal.what();
+    last_update_.RolledBack = true;
+    throw refusal;
   }
 
-  if (first_change_ < saved.Count()) {
-    start_ =
-        static_cast<int64_t>(saved.ItemPtr(first_change_).LocalHeaderOffset());
+  const EndRecords end_records = EndRecords::Of(*DirManager);
+  // Rolls back; false when a volume could not be put back.
+  const auto roll_back = [&]() noexcept {
+    bool restored = true;
     try {
-      BackupTail();
+      RollbackUpdate();
     } catch (...) {
-      // The archive is untouched: only the directory goes back.
-      DiscardBackup(env_, backup_, backup_name_);
-      FreeOwnedSources(dir, saved);
-      dir.Assign(saved);
-      throw;
+      restored = false;
     }
-  } else if (saved.Count() == 0) {
-    start_ = DirManager->PrefixSize;
-  } else {
-    const EndRecord& end = DirManager->EndRecord;
-    start_ = end.directory_offset == kZip64Marker32
-                 ? static_cast<int64_t>(DirManager->Zip64End.directory_offset)
-                 : static_cast<int64_t>(end.directory_offset);
-  }
+    end_records.RestoreTo(*DirManager);
+    return restored;
+  };
+  const auto fail = [&]() {
+    DescribeCurrentException(last_update_);
+    last_update_.Outcome = uoFailed;
+    last_update_.FilesLeftOut.clear();
+    last_update_.RolledBack = roll_back();
+  };
 
+  undo_.Begin();
   try {
-    CutAt(*archive_stream_, start_);
-    if (spanning_mode_ != smNone && saved.Count() > 0) {
-      // An existing multi-volume archive grows from its last volume, which
-      // the archive stream is open on.
-      CurrentVolume.SetNumber(LastVolumeNumber());
-    } else {
-      CurrentVolume.SetFirst(true);
-    }
-    if (spanning_mode_ == smSpanning && IsFloppyDrive(FileName)) {
-      floppy_staging_ = std::make_unique<platform::MemoryStream>();
-    }
-
+    BeginRewrite();
     int32_t i = first_change_;
     while (i < dir.Count() && !CancelRequested) {
       const bool counted = dir.ItemPtr(i).Pending;
@@ -346,16 +447,18 @@ void ArchiverCore::ApplyUpdate() {
       // The item failed and the host chose to go on without it: a new item
       // is dropped; one that replaced an existing entry gets that entry back
       // (its old data and directory values), whatever its operation.
+      last_update_.FilesLeftOut.push_back(failure_name_);
       TDirItem& failed = dir.ItemPtr(i);
       const int32_t old = failed.EntryAction == poAdd
                               ? -1
-                              : pipeline::FindOldItem(saved, failed);
+                              : pipeline::FindOldItem(DirManager->SavedDir,
+                                                      failed);
       if (old < 0) {
         dir.DeleteItem(i);
         continue;
       }
       TDirItem previous;
-      saved.GetItem(old, previous);
+      DirManager->SavedDir.GetItem(old, previous);
       if (failed.OwnsSource && failed.SourceStream != nullptr) {
         delete failed.SourceStream;
         failed.SourceStream = nullptr;
@@ -371,40 +474,75 @@ void ArchiverCore::ApplyUpdate() {
                                      floppy_staging_->Size());
         floppy_staging_->Clear();
       }
-      DirManager->SaveDir(true, archive_stream_.get());
+      if (staging_) {
+        PublishStagedTail();
+      } else {
+        DirManager->SaveDir(true, archive_stream_.get());
+      }
     }
   } catch (...) {
-    floppy_staging_.reset();
-    try {
-      RollbackUpdate();
-    } catch (...) {
-      // The first failure is the one the caller must see.
-    }
-    DiscardBackup(env_, backup_, backup_name_);
+    fail();
     throw;
   }
   floppy_staging_.reset();
 
   if (CancelRequested || action_ == fxaAbort) {
-    try {
-      RollbackUpdate();
-    } catch (...) {
-      DiscardBackup(env_, backup_, backup_name_);
-      throw;
+    if (CancelRequested || copy_cancel_) {
+      last_update_.Outcome = uoCancelled;
+    } else {
+      last_update_.Outcome = uoAborted;
+      last_update_.NativeError = failure_native_;
+      last_update_.Message = failure_message_;
     }
-    DiscardBackup(env_, backup_, backup_name_);  // when the stream was gone
+    last_update_.FilesLeftOut.clear();
+    last_update_.RolledBack = roll_back();
+    if (!last_update_.RolledBack) throw platform::EWriteError();
     return;
   }
 
-  // The backup stays until the final progress event: a Cancel given there
-  // still puts the old tail back.
+  // The undo log is kept until the final progress event: a Cancel given
+  // there still puts the old archive back, unless a moved source is gone.
+  bool sources_deleted = false;
+  std::exception_ptr late_error;
   try {
-    FinishUpdate(*this, operation);
+    DeleteMovedSources(*this, sources_deleted);
+    cancel = false;
+    DoOverallProgress(100.0, operation, ppEnd, cancel);
   } catch (...) {
-    DiscardBackup(env_, backup_, backup_name_);
+    if (!sources_deleted) {
+      fail();
+      throw;
+    }
+    // A source is gone, so the archive holds its only copy: the update is
+    // kept, and the exception raised once it is complete.
+    late_error = std::current_exception();
+    cancel = false;
+  }
+  if (cancel && !sources_deleted) {
+    CancelRequested = true;
+    last_update_.Outcome = uoCancelled;
+    last_update_.FilesLeftOut.clear();
+    last_update_.RolledBack = roll_back();
+    if (!last_update_.RolledBack) throw platform::EWriteError();
+    return;
+  }
+
+  try {
+    if (staging_) CommitStagedTail();
+  } catch (...) {
+    // The staged copy and its directory are still in place: the archive
+    // holds the update, though not yet moved down.
+    DescribeCurrentException(last_update_);
+    last_update_.Outcome = uoFailed;
+    undo_.Commit();
+    backup_ = nullptr;
     throw;
   }
-  DiscardBackup(env_, backup_, backup_name_);
+  undo_.Commit();
+  backup_ = nullptr;
+  last_update_.Outcome = uoApplied;
+  FlushArchive(*this);
+  if (late_error) std::rethrow_exception(late_error);
 }
 
 }  // namespace tessaly::engine

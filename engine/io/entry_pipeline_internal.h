@@ -10,6 +10,7 @@
 #include "engine/directory/dir_array.h"
 #include "engine/directory/dir_item.h"
 #include "engine/types.h"
+#include "platform/stream.h"
 
 namespace tessaly::engine::pipeline {
 
@@ -51,6 +52,10 @@ void SetDiskStart(TDirItem& item, int32_t volume);
 // 0xFFFFFFFF bytes; never otherwise.
 bool NeedsLocalZip64(int64_t source_size, uint16_t method, bool encrypted,
                      TZip64Mode mode);
+
+// Sets the stream's position to `position` and cuts it there. Raises
+// platform::EWriteError when it cannot.
+void CutAt(platform::Stream& stream, int64_t position);
 
 // The number of characters of UTF-8 text (a sequence counts once).
 int64_t CharacterCount(const std::string& text);

@@ -332,8 +332,10 @@ bool ArchiverCore::WriteEntry(int32_t index) {
     const int64_t source_size = data != nullptr ? data->Size() : 0;
     if (archive_stream_ == nullptr) throw EZAException(6, this);
 
-    // The local header's place and the Zip64 decisions.
-    pipeline::SetLocalOffset(item, archive_stream_->Position(), Zip64Mode);
+    // The local header's place (where it ends up, also while staging) and
+    // the Zip64 decisions.
+    pipeline::SetLocalOffset(item, archive_stream_->Position() - write_shift_,
+                             Zip64Mode);
     const bool local_zip64 =
         data != nullptr &&
         pipeline::NeedsLocalZip64(source_size, item.header.method,
@@ -377,6 +379,13 @@ bool ArchiverCore::WriteEntry(int32_t index) {
     Stream* output = archive_stream_.get();
     if (multi_volume) output = &temp.Create(TempFileName());
 
+    // In the archive itself the header stays hidden (signature 0) until the
+    // entry is complete: while staging until the staged tail is published,
+    // otherwise until it is rewritten after the data. A process that dies
+    // meanwhile leaves no half-written entry for recovery to take.
+    const uint32_t signature = local.signature;
+    const bool hidden = !multi_volume && (staging_ || data != nullptr);
+    if (hidden) local.signature = 0;
     output->WriteBuffer(EncodeLocalHeader(local).data(),
                         LocalHeader::kFixedSize);
     output->WriteBuffer(name.data(), static_cast<int64_t>(name.size()));
@@ -396,8 +405,8 @@ bool ArchiverCore::WriteEntry(int32_t index) {
                                   ? kZip64Marker32
                                   : item.header.compressed_size;
       if (source_size == 0) local.method = kMethodStored;
-      const int64_t header_at =
-          multi_volume ? 0 : static_cast<int64_t>(item.LocalHeaderOffset());
+      if (!staging_) local.signature = signature;
+      const int64_t header_at = multi_volume ? 0 : PhysicalOffset(item);
       output->Seek(header_at);
       output->WriteBuffer(EncodeLocalHeader(local).data(),
                           LocalHeader::kFixedSize);
@@ -438,6 +447,7 @@ bool ArchiverCore::WriteEntry(int32_t index) {
                     floppy_staging_.get(), -1, -1, copy_cancel_, CurrentVolume);
       temp.Remove();
     }
+    if (staging_) hidden_headers_.push_back({PhysicalOffset(item), signature});
     source.Close(true);
   } catch (const EZAException& e) {
     source.Close(false);
@@ -450,6 +460,9 @@ bool ArchiverCore::WriteEntry(int32_t index) {
     const std::string& failure_name = failed.EntryAction == poUpdate
                                           ? failed.StoredName
                                           : failed.SourceFileName;
+    failure_native_ = e.NativeError();
+    failure_message_ = e.what();
+    failure_name_ = failure_name;
     TZAAction action = fxaIgnore;
     DoProcessFileFailure(failure_name, failed.EntryAction, e.NativeError(),
                          e.ErrorCode(), e.what(), action);
@@ -525,12 +538,14 @@ void ArchiverCore::CopyEntry(int32_t index) {
   const bool rename = item.Pending && item.EntryAction == poRename;
   const bool multi_volume = spanning_mode_ != smNone;
   if (archive_stream_ == nullptr) throw EZAException(6, this);
+  // Taken before any read: the old bytes may come from this same stream.
+  int64_t write_at = archive_stream_->Position();
 
   // Where the old entry's bytes are now: in the backup when they lay in the
-  // tail that was cut off, else still in the archive ahead of Start.
+  // part that was cut off, else still in the archive (while staging, all
+  // of them are).
   const int64_t old_offset = static_cast<int64_t>(old.LocalHeaderOffset());
-  const bool from_archive = old_offset < start_;
-  if (!from_archive && backup_ == nullptr) throw EZAException(6, this);
+  const bool from_archive = backup_ == nullptr || old_offset < start_;
   // After a volume change the archive stream is another file; the old
   // volume's bytes cannot be read from it.
   if (from_archive && multi_volume) throw EZAException(6, this);
@@ -580,7 +595,6 @@ void ArchiverCore::CopyEntry(int32_t index) {
   }
 
   // Output: straight into the archive, or through the volume writer.
-  int64_t write_at = archive_stream_->Position();
   auto emit = [&](const void* bytes, int64_t count, int64_t keep_together) {
     if (multi_volume) {
       Stream* volume = archive_stream_.get();
@@ -616,7 +630,14 @@ void ArchiverCore::CopyEntry(int32_t index) {
   const int64_t head_length = static_cast<int64_t>(head.size());
   int64_t remaining = std::max<int64_t>(0, after_name - extra_length);
 
-  if (!multi_volume) pipeline::SetLocalOffset(item, write_at, Zip64Mode);
+  if (staging_ && local_valid) {
+    // Hidden until the staged tail is published (see WriteEntry).
+    hidden_headers_.push_back({write_at, local->signature});
+    std::fill(head.begin(), head.begin() + 4, uint8_t{0});
+  }
+  if (!multi_volume) {
+    pipeline::SetLocalOffset(item, write_at - write_shift_, Zip64Mode);
+  }
   emit(head.data(), head_length, 0);
   if (multi_volume) {
     pipeline::SetDiskStart(item, CurrentVolume.Number);

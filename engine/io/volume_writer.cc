@@ -18,6 +18,16 @@
 //   after volume on a device that keeps failing.
 // - A volume limit of 0 or less (a custom size never set) means no limit,
 //   as it does when a volume is opened.
+// - A new volume is never created over an earlier volume of the archive
+//   being written. Spanned volumes all carry the archive's name, so on a
+//   folder that is not on a removable drive the "next disk" would be the
+//   previous volume's own file: that request counts as declined. On a
+//   removable drive it means the disk was not changed, and the request is
+//   made again.
+// - An existing archive grows past its last volume: that volume carries the
+//   archive's name, which the new last volume takes at the end, so it is
+//   first renamed to its numbered name. Volumes created and renamed are
+//   recorded in the undo log, which a rolled-back update undoes.
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -28,6 +38,7 @@
 #include "engine/za_exception.h"
 #include "platform/exception.h"
 #include "platform/file_stream.h"
+#include "platform/text.h"
 
 namespace tessaly::engine {
 namespace {
@@ -48,10 +59,18 @@ constexpr int32_t kWriteToStreamError = 46;
 }  // namespace
 
 void ArchiverCore::OpenVolumeStream(const std::string& name) {
+  OpenVolumeStream(name, OpenMode);
+}
+
+void ArchiverCore::OpenVolumeStream(const std::string& name, uint16_t mode) {
   archive_stream_.reset();
-  archive_stream_ =
-      std::make_unique<platform::FileStream>(env_, name, OpenMode);
+  archive_stream_ = std::make_unique<platform::FileStream>(env_, name, mode);
   CurrentVolumeName = name;
+}
+
+bool ArchiverCore::IsRemovableDrive(const std::string& name) {
+  return IsFloppyDrive(name) ||
+         env_.DriveTypeOf(name) == platform::DriveType::kRemovable;
 }
 
 void ArchiverCore::OpenVolume(TZAVolumeNumberInfo& info) {
@@ -66,41 +85,15 @@ void ArchiverCore::OpenVolume(TZAVolumeNumberInfo& info, int64_t room_needed) {
     return;
   }
 
-  bool cancel = false;
   if (OpenMode == kOpenCreate) {
     archive_stream_.reset();
-    const int64_t limit = SpanningOptions.VolumeSizeFor(info);
-    const int32_t index = std::max(info.Number, 0);
-    while (true) {
-      std::string volume_name = MakeVolumeName(FileName, index, false);
-      cancel = false;
-      DoRequestBlankVolume(index, volume_name, cancel);
-      if (cancel) break;
-      const int64_t free = DiskFreeSpace(volume_name);
-      const bool accepted =
-          free > kMinimumVolumeFreeSpace &&
-          (limit <= 0 || spanning_mode_ == smSplitting || free >= limit) &&
-          free >= room_needed;
-      if (accepted) {
-        OpenVolumeStream(volume_name);
-        CurrentVolume.Number = info.Number;
-        CurrentVolume.Kind = info.Kind;
-        if (spanning_mode_ == smSpanning) {
-          // Labels cannot be set everywhere (never on POSIX); a disk
-          // without one is still a good volume.
-          env_.SetVolumeLabel(volume_name,
-                              FormatMessage(kVolumeLabelFormat, {index + 1}));
-        }
-        return;
-      }
-      DoDiskFull(index, volume_name, cancel);
-      if (cancel) break;
-    }
-    throw EZAException(kVolumeRequestDeclined, this);
+    CreateVolume(info, room_needed);
+    return;
   }
 
   // An existing archive: ask for the volume until its file is there.
   if (CurrentVolume.SameVolume(info)) return;
+  bool cancel = false;
   while (!cancel) {
     std::string volume_name = FileName;
     if (info.IsFirst()) {
@@ -120,6 +113,86 @@ void ArchiverCore::OpenVolume(TZAVolumeNumberInfo& info, int64_t room_needed) {
     }
   }
   throw EZAException(kVolumeRequestDeclined, this);
+}
+
+void ArchiverCore::CreateVolume(TZAVolumeNumberInfo& info,
+                                 int64_t room_needed) {
+  const int64_t limit = SpanningOptions.VolumeSizeFor(info);
+  const int32_t index = std::max(info.Number, 0);
+  if (index == 0) written_volumes_.clear();  // a new archive begins
+  const auto earlier_volume = [&](const std::string& name) {
+    if (!env_.FileExists(name)) return false;
+    const std::string wanted = platform::AnsiUpperCase(name);
+    return std::any_of(written_volumes_.begin(), written_volumes_.end(),
+                       [&](const std::string& volume) {
+                         return platform::AnsiUpperCase(volume) == wanted;
+                       });
+  };
+  while (true) {
+    std::string volume_name = MakeVolumeName(FileName, index, false);
+    bool cancel = false;
+    DoRequestBlankVolume(index, volume_name, cancel);
+    if (cancel) break;
+    if (earlier_volume(volume_name)) {
+      // The disk holding that volume is still there.
+      if (IsRemovableDrive(volume_name)) continue;
+      break;
+    }
+    const int64_t free = DiskFreeSpace(volume_name);
+    const bool accepted =
+        free > kMinimumVolumeFreeSpace &&
+        (limit <= 0 || spanning_mode_ == smSplitting || free >= limit) &&
+        free >= room_needed;
+    if (accepted) {
+      OpenVolumeStream(volume_name, kOpenCreate);
+      if (undo_.Recording()) undo_.Created(volume_name);
+      written_volumes_.push_back(volume_name);
+      CurrentVolume.Number = info.Number;
+      CurrentVolume.Kind = info.Kind;
+      if (spanning_mode_ == smSpanning) {
+        // Labels cannot be set everywhere (never on POSIX); a disk
+        // without one is still a good volume.
+        env_.SetVolumeLabel(volume_name,
+                            FormatMessage(kVolumeLabelFormat, {index + 1}));
+      }
+      return;
+    }
+    DoDiskFull(index, volume_name, cancel);
+    if (cancel) break;
+  }
+  throw EZAException(kVolumeRequestDeclined, this);
+}
+
+void ArchiverCore::StartNextVolume(TZAVolumeNumberInfo& info,
+                                   int64_t room_needed) {
+  if (OpenMode != kOpenCreate) {
+    const std::string numbered =
+        MakeVolumeName(FileName, info.Number - 1, false);
+    if (platform::AnsiUpperCase(numbered) !=
+        platform::AnsiUpperCase(CurrentVolumeName)) {
+      // Never over another file: a stale volume of that name may be all
+      // that is left of something.
+      if (!ExistingVolumeName(numbered).empty()) {
+        throw EZAException(kVolumeRequestDeclined, this);
+      }
+      archive_stream_.reset();
+      if (!env_.RenameFile(CurrentVolumeName, numbered)) {
+        throw EZAException(kVolumeRequestDeclined, this);
+      }
+      if (undo_.Recording()) undo_.Renamed(CurrentVolumeName, numbered);
+      written_volumes_.push_back(numbered);
+      CurrentVolumeName = numbered;
+    }
+  }
+  archive_stream_.reset();
+  CreateVolume(info, room_needed);
+}
+
+bool ArchiverCore::RenameVolume(const std::string& from,
+                                const std::string& to) {
+  if (!env_.RenameFile(from, to)) return false;
+  if (undo_.Recording()) undo_.Renamed(from, to);
+  return true;
 }
 
 int64_t ArchiverCore::WriteToVolumes(const void* buffer, int64_t count,
@@ -172,7 +245,7 @@ int64_t ArchiverCore::WriteToVolumes(const void* buffer, int64_t count,
     }
     if (spanning_mode_ == smSpanning) stream->Flush();
     try {
-      OpenVolume(next, needed);
+      StartNextVolume(next, needed);
     } catch (...) {
       stream = archive_stream_.get();  // never leave the caller a freed stream
       throw;
