@@ -15,6 +15,9 @@ namespace {
 
 using engine::TZipArchiver;
 
+// The engine code of a volume that could not be obtained.
+constexpr int32_t kVolumeNotObtained = 45;
+
 void Configure(const TzipOptions& options, TZipArchiver& zip) {
   zip.FileName = options.archive;
   for (const std::string& mask : options.masks) zip.FileMasks.Add(mask);
@@ -62,6 +65,28 @@ void List(TZipArchiver& zip, std::ostream& out) {
   zip.Close();
 }
 
+// Says on `err` why the update was rolled back.
+void ReportRollBack(const engine::TZAUpdateResult& update, std::ostream& err) {
+  switch (update.Outcome) {
+    case engine::uoCancelled:
+      err << "tzip: the update was cancelled";
+      break;
+    case engine::uoAborted:
+      if (!update.Message.empty()) err << "tzip: " << update.Message << "\n";
+      err << (update.NativeError == kVolumeNotObtained
+                  ? "tzip: a volume could not be obtained; the update was "
+                    "rolled back"
+                  : "tzip: the update was aborted");
+      break;
+    default:
+      if (!update.Message.empty()) err << "tzip: " << update.Message << "\n";
+      err << "tzip: the update was not applied";
+      break;
+  }
+  err << (update.RolledBack ? "; the archive is unchanged\n"
+                            : "; the archive could not be put back as it was\n");
+}
+
 }  // namespace
 
 int RunTzip(const TzipOptions& options, std::ostream& out, std::ostream& err,
@@ -105,15 +130,40 @@ int RunTzip(const TzipOptions& options, std::ostream& out, std::ostream& err,
     }
     zip.Close();
     if (show_progress) err << "\n";
+    const engine::TZAUpdateResult& update = zip.LastUpdate();
+    if (update.Outcome != engine::uoApplied &&
+        update.Outcome != engine::uoNone) {
+      ReportRollBack(update, err);
+      return update.RolledBack ? kTzipRolledBack : kTzipFailed;
+    }
     // The last volume carries the archive's own name.
     if (!volumes.empty()) volumes.pop_back();
     for (const std::string& name : volumes) out << name << "\n";
     out << zip.FileName << "\n";
-    return 0;
+    if (!update.FilesLeftOut.empty()) {
+      err << "tzip: " << update.FilesLeftOut.size()
+          << (update.FilesLeftOut.size() == 1 ? " file was" : " files were")
+          << " left out:\n";
+      for (const std::string& name : update.FilesLeftOut) {
+        err << "  " << name << "\n";
+      }
+      return kTzipFilesLeftOut;
+    }
+    return kTzipDone;
   } catch (const platform::Exception& e) {
     if (show_progress) err << "\n";
     err << e.ClassName() << ": " << e.what() << "\n";
-    return 1;
+    if (zip.LastUpdate().Outcome == engine::uoRefused) {
+      err << "tzip: the update was refused; the archive is unchanged\n";
+      return kTzipRolledBack;
+    }
+    if (zip.LastUpdate().Outcome == engine::uoFailed) {
+      err << (zip.LastUpdate().RolledBack
+                  ? "tzip: the update was rolled back; the archive is "
+                    "unchanged\n"
+                  : "tzip: the archive could not be put back as it was\n");
+    }
+    return kTzipFailed;
   }
 }
 

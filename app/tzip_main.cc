@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   std::optional<app::TzipOptions> options = app::ParseTzipArguments(args, error);
   if (!options) {
     std::cerr << "tzip: " << error << "\n" << app::TzipUsage();
-    return 2;
+    return app::kTzipUsage;
   }
   if (options->command == app::TzipCommand::kHelp) {
     std::cout << app::TzipUsage();

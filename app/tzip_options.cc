@@ -31,7 +31,15 @@ const char* TzipUsage() {
          "  -e PASSWORD        encrypt entries (traditional ZIP encryption)\n"
          "  --zip64 MODE       disabled, auto or always\n"
          "  --ansi-names       store names as they are, not in code page 437\n"
-         "  --help, --version\n";
+         "  --help, --version\n"
+         "exit status:\n"
+         "  0  all requested work was done\n"
+         "  1  an error stopped the work (message on stderr)\n"
+         "  2  bad command line\n"
+         "  3  rolled back or refused (cancelled, aborted, a volume not\n"
+         "     obtained): the archive is unchanged; stderr says why\n"
+         "  4  done, but some selected files were left out (listed on "
+         "stderr)\n";
 }
 
 std::optional<TzipOptions> ParseTzipArguments(const std::vector<std::string>& args,

@@ -452,10 +452,6 @@ bool ArchiverCore::WriteEntry(int32_t index) {
   } catch (const EZAException& e) {
     source.Close(false);
     temp.Remove();
-    if (archive_stream_ == nullptr) {
-      action_ = fxaAbort;
-      return false;
-    }
     TDirItem& failed = DirManager->Dir.ItemPtr(index);
     const std::string& failure_name = failed.EntryAction == poUpdate
                                           ? failed.StoredName
@@ -463,6 +459,10 @@ bool ArchiverCore::WriteEntry(int32_t index) {
     failure_native_ = e.NativeError();
     failure_message_ = e.what();
     failure_name_ = failure_name;
+    if (archive_stream_ == nullptr) {
+      action_ = fxaAbort;
+      return false;
+    }
     TZAAction action = fxaIgnore;
     DoProcessFileFailure(failure_name, failed.EntryAction, e.NativeError(),
                          e.ErrorCode(), e.what(), action);
