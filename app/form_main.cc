@@ -18,11 +18,15 @@
 // - The archiver handles a failure inside one entry itself (Abort in its
 //   own box, or a next volume that cannot be had) by rolling the archive
 //   back and returning normally. The archive then holds none of the data,
-//   so the job counts as failed rather than reporting the files as sent.
-//   The archiver's final progress event (ppEnd) comes only after an update
-//   was written completely; its absence tells the two apart.
-// - A granted close request during the job cancels the archiver at its next
-//   progress event; the job then ends without further boxes.
+//   so the job counts as failed rather than reporting the files as sent;
+//   the archiver's LastUpdate tells.
+// - A granted close request ends the job as abandoned, whenever the answer
+//   came: during the work it cancels the archiver at its next progress
+//   event (which rolls the archive back); a request that arrives after the
+//   archiver's last event (while the last block or the directory is
+//   written) is answered at one more pump before the outcome is decided.
+//   An abandoned job leaves no archive behind, and no further box. Once the
+//   outcome is decided the job is done, and closing asks nothing more.
 
 namespace tessaly::app {
 
@@ -157,37 +161,38 @@ void TFormMain::TimerTick(Component* /*Sender*/) {
   ui_.RepaintPanel();
 
   ZipData();
+  if (!closed_) ui_.ProcessMessages();
 
   if (closed_) {
     // The user abandoned the collection; the window is gone already.
+    RemoveOutput();
     FDone = true;
     return;
   }
+  FDone = true;
   if (FFailed) {
     ShowError(kFailedText);
   } else {
     ShowResult();
   }
-  FDone = true;
   Close();
 }
 
 void TFormMain::ZipArchiverFileProgress(
     Component* /*Sender*/, const std::string& /*FileName*/, double /*Progress*/,
     engine::TZAProcessOperation, engine::TZAProgressPhase, bool& Cancel) {
-  ui_.ProcessMessages();
-  if (closed_) Cancel = true;
+  PumpDuringWork(Cancel);
 }
 
 void TFormMain::ZipArchiverOverallProgress(
     Component* /*Sender*/, double /*Progress*/, engine::TZAProcessOperation,
-    engine::TZAProgressPhase ProgressPhase, bool& Cancel) {
+    engine::TZAProgressPhase, bool& Cancel) {
+  PumpDuringWork(Cancel);
+}
+
+void TFormMain::PumpDuringWork(bool& Cancel) {
   ui_.ProcessMessages();
-  if (closed_) {
-    Cancel = true;
-    return;
-  }
-  if (ProgressPhase == engine::ppEnd) update_finished_ = true;
+  if (closed_) Cancel = true;
 }
 
 void TFormMain::ZipArchiverRequestBlankVolume(Component* /*Sender*/,
@@ -249,7 +254,6 @@ void TFormMain::ZipData() {
   ZipArchiver.FileMasks.Add(FDataPath + "*.rpt");
   ZipArchiver.FileMasks.Add(FDataPath + "*.bmp");
 
-  update_finished_ = false;
   try {
     ZipArchiver.Open(engine::kOpenCreate);
     ZipArchiver.AddMatchingFiles();
@@ -268,7 +272,16 @@ void TFormMain::ZipData() {
     return;
   }
   // Rolled back (Abort, a volume that could not be had, or abandoned).
-  if (!update_finished_) FFailed = true;
+  if (ZipArchiver.LastUpdate().Outcome != engine::uoApplied) FFailed = true;
+}
+
+void TFormMain::RemoveOutput() {
+  // Closed first: an open volume cannot be deleted on Windows.
+  ZipArchiver.Close();
+  RemoveAnyCase(FArchiveName);
+  for (int32_t n = 1; n < FVolumeCount; ++n) {
+    RemoveAnyCase(platform::ChangeFileExt(FArchiveName, VolumeExtension(n)));
+  }
 }
 
 void TFormMain::ShowResult() {

@@ -122,6 +122,11 @@ class TFormMain : public engine::Component {
   void ZipData();
   // Shows which files were written.
   void ShowResult();
+  // Closes the archiver and deletes the archive and the volumes it made.
+  void RemoveOutput();
+  // Pumps the window's messages from a progress event; Cancel once the
+  // collection has been abandoned.
+  void PumpDuringWork(bool& Cancel);
 
   // "Exception "<class>: <message>"<context>" in an error box.
   void ShowException(const char* class_name, const std::string& message,
@@ -145,7 +150,6 @@ class TFormMain : public engine::Component {
   platform::Env& env_;
   bool closed_ = false;
   bool in_close_query_ = false;
-  bool update_finished_ = false;  // the archiver's final progress event came
   bool result_shown_ = false;
 };
 

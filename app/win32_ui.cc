@@ -68,6 +68,11 @@ Win32Ui::Win32Ui()
     }
   }
   if (const char* log = std::getenv("TESSALY_TEST_BOX_LOG")) box_log_ = log;
+  if (const char* pump = std::getenv("TESSALY_TEST_CLOSE_AT_PUMP")) {
+    char* end = nullptr;
+    const long n = std::strtol(pump, &end, 10);
+    if (end != pump && *end == '\0' && n > 0) close_at_pump_ = n;
+  }
 }
 
 Win32Ui::~Win32Ui() {
@@ -108,6 +113,10 @@ void Win32Ui::Run(TFormMain& form) {
 }
 
 void Win32Ui::ProcessMessages() {
+  if (++pumps_ == close_at_pump_ && window_ != nullptr) {
+    // As the close button does: the request waits in the queue.
+    PostMessageA(window_->Handle(), WM_CLOSE, 0, 0);
+  }
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {

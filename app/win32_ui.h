@@ -13,6 +13,9 @@
 //   without a person.
 // - TESSALY_TEST_BOX_LOG=<file>: each box's heading ("Error:",
 //   "Information:", "Confirmation:") and text are appended to that file.
+// - TESSALY_TEST_CLOSE_AT_PUMP=<n>: the n-th message pump of the job
+//   (ProcessMessages, counted from 1) first posts the window a close
+//   request, as the close button would at that moment.
 //
 // Thread rules: GUI thread only (the thread that created the object).
 #ifndef TESSALY_APP_WIN32_UI_H_
@@ -66,6 +69,8 @@ class Win32Ui final : public UserInterface {
   TFormMain* form_ = nullptr;
   int auto_answer_ms_ = -1;  // < 0: boxes wait for the user
   std::string box_log_;      // "" : no log
+  long close_at_pump_ = 0;   // 0: never
+  long pumps_ = 0;
 };
 
 }  // namespace tessaly::app

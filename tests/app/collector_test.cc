@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,8 @@ using engine::DialogKind;
 using testing::Installation;
 
 const std::string kIndent(8, ' ');
+const std::string kEmptyArchive = std::string("PK\x05\x06", 4) +
+                                  std::string(18, '\0');
 const std::string kSuccessHead = "Tessaly data has been zipped into: \r\n\r\n";
 const std::string kSuccessTail =
     "\r\nPlease send as attachments to separate emails.";
@@ -53,6 +56,21 @@ class CollectorTest : public ::testing::Test {
                     testing::NoiseBytes(1200000, static_cast<uint64_t>(i)));
     }
     site_.AddData("Scan.bmp", "BM" + testing::NoiseBytes(600000, 9));
+  }
+
+  using Output = std::map<std::string, std::string>;  // name -> bytes
+
+  // The files beside the data folder that the job may have written.
+  Output OutputFiles() const {
+    Output files;
+    for (const auto& entry : std::filesystem::directory_iterator(
+             std::filesystem::path(site_.data_dir()).parent_path())) {
+      const std::string name = entry.path().filename().string();
+      if (entry.is_regular_file() && name.rfind("Orvane", 0) == 0) {
+        files[name] = site_.tmp().ReadFile("Ledger/" + name);
+      }
+    }
+    return files;
   }
 
   Installation site_;
@@ -301,6 +319,10 @@ TEST_F(CollectorTest, DeclinedLaterVolumeRollsBackAndFails) {
   EXPECT_EQ(ui_.BoxTexts(),
             (std::vector<std::string>{"Zip of Tessaly data failed!"}));
   EXPECT_TRUE(form_->Failed());
+  // Rolled back volume by volume: the first volume as Open made it, closed
+  // as one valid empty archive, and no other volume.
+  EXPECT_EQ(OutputFiles(), (Output{{"Orvane.zip", kEmptyArchive}}));
+  testing::Expect7zTestOk(site_.archive());
 }
 
 class UnreadableFileTest : public CollectorTest {
@@ -396,6 +418,35 @@ TEST_F(CollectorTest, CloseGrantedDuringTheJobStopsItWithoutMoreBoxes) {
   EXPECT_FALSE(form_->WaitingGradient.Active());
   // The archiver stopped at its next event instead of packing 5 MB more.
   EXPECT_LE(ui_.process_messages_calls, calls_at_close + 2);
+}
+
+// Whenever the Yes to "Abandon collection of files?" comes (at any message
+// pump of the job: while a block is packed, at the last block, after the
+// directory is written, or at the pump before the outcome is decided), the
+// job ends as abandoned: no further box, exit 1, and no archive of the run
+// left behind.
+TEST_F(CollectorTest, AbandonedWheneverTheYesCameLeavesNoArchive) {
+  site_.AddData("FileList.cfg", "[Files]\r\n");
+  site_.AddData("Table0.dat", testing::NoiseBytes(1100000, 1));
+  site_.AddData("Table1.dat", testing::NoiseBytes(1100000, 2));
+  ASSERT_EQ(RunJob(), 0);
+  ASSERT_EQ(form_->VolumeCount(), 2);
+  const int pumps = ui_.process_messages_calls;
+  ASSERT_GT(pumps, 4);
+
+  for (int at = 1; at <= pumps; ++at) {
+    ui_.boxes.clear();
+    ui_.process_messages_calls = 0;
+    ui_.window_closed = false;
+    ui_.close_requests_at = {at};
+    ui_.answers = {engine::mrYes};
+    EXPECT_EQ(RunJob(), 1) << "closed at pump " << at;
+    EXPECT_EQ(ui_.BoxTexts(),
+              (std::vector<std::string>{"Abandon collection of files?"}))
+        << "closed at pump " << at;
+    EXPECT_TRUE(ui_.window_closed);
+    EXPECT_EQ(OutputFiles(), Output{}) << "closed at pump " << at;
+  }
 }
 
 TEST(FormMainNamesTest, VolumeExtensionHasAtLeastTwoDigits) {
