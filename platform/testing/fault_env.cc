@@ -19,6 +19,10 @@ class FaultEnv::FaultFile final : public File {
   }
 
   int64_t Write(const void* buffer, int64_t count) override {
+    if (!env_.ChangeAllowed()) {
+      last_error_ = ErrorKind::kDiskFull;
+      return 0;
+    }
     ErrorKind kind = ErrorKind::kNone;
     const int64_t allowed = env_.AllowedWrite(target_->Path(), count, &kind);
     if (allowed == count) return target_->Write(buffer, count);
@@ -30,7 +34,13 @@ class FaultEnv::FaultFile final : public File {
   int64_t Seek(int64_t position) override { return target_->Seek(position); }
   int64_t Position() const override { return target_->Position(); }
   int64_t Size() const override { return target_->Size(); }
-  bool SetSize(int64_t size) override { return target_->SetSize(size); }
+  bool SetSize(int64_t size) override {
+    if (!env_.ChangeAllowed()) {
+      last_error_ = ErrorKind::kIOError;
+      return false;
+    }
+    return target_->SetSize(size);
+  }
 
   bool Sync() override {
     ++env_.sync_count_;
@@ -89,6 +99,19 @@ void FaultEnv::AcceptVolumeLabels(bool accept) { accept_labels_ = accept; }
 
 void FaultEnv::SetDriveType(DriveType type) { drive_type_ = type; }
 
+void FaultEnv::LosePowerAfter(int64_t n) {
+  power_for_ = n;
+  changes_ = 0;
+  power_lost_ = false;
+}
+
+bool FaultEnv::ChangeAllowed() {
+  ++changes_;
+  if (!power_for_ || changes_ <= *power_for_) return true;
+  power_lost_ = true;
+  return false;
+}
+
 void FaultEnv::ClearFaults() {
   refused_.clear();
   write_fault_.reset();
@@ -97,6 +120,7 @@ void FaultEnv::ClearFaults() {
   delete_after_find_.clear();
   fail_temp_ = false;
   accept_labels_ = false;
+  power_for_.reset();
 }
 
 int64_t FaultEnv::AllowedWrite(const std::string& path, int64_t count,
@@ -136,6 +160,10 @@ std::vector<FoundFile> FaultEnv::FindFiles(const std::string& pattern,
 
 std::unique_ptr<File> FaultEnv::OpenFile(const std::string& path, uint16_t mode,
                                          ErrorKind* error) {
+  if (mode == kOpenCreate && !ChangeAllowed()) {
+    if (error != nullptr) *error = ErrorKind::kIOError;
+    return nullptr;
+  }
   for (const auto& [refused_path, kind] : refused_) {
     if (refused_path == path) {
       if (error != nullptr) *error = kind;
@@ -150,7 +178,7 @@ std::unique_ptr<File> FaultEnv::OpenFile(const std::string& path, uint16_t mode,
 
 std::string FaultEnv::TempFileName(const std::string& dir,
                                    const std::string& prefix) {
-  if (fail_temp_) return std::string();
+  if (fail_temp_ || !ChangeAllowed()) return std::string();
   return target().TempFileName(dir, prefix);
 }
 
@@ -167,6 +195,34 @@ bool FaultEnv::SetVolumeLabel(const std::string& path,
   labels_.push_back(label);
   if (accept_labels_) return true;
   return target().SetVolumeLabel(path, label);
+}
+
+bool FaultEnv::SetFileAttributes(const std::string& path, uint32_t attributes) {
+  return ChangeAllowed() && target().SetFileAttributes(path, attributes);
+}
+
+bool FaultEnv::SetFileAge(const std::string& path, uint32_t dos_date_time) {
+  return ChangeAllowed() && target().SetFileAge(path, dos_date_time);
+}
+
+bool FaultEnv::RemoveFile(const std::string& path) {
+  return ChangeAllowed() && target().RemoveFile(path);
+}
+
+bool FaultEnv::RenameFile(const std::string& from, const std::string& to) {
+  return ChangeAllowed() && target().RenameFile(from, to);
+}
+
+bool FaultEnv::CreateDir(const std::string& path) {
+  return ChangeAllowed() && target().CreateDir(path);
+}
+
+bool FaultEnv::RemoveDir(const std::string& path) {
+  return ChangeAllowed() && target().RemoveDir(path);
+}
+
+bool FaultEnv::RemoveTree(const std::string& path) {
+  return ChangeAllowed() && target().RemoveTree(path);
 }
 
 }  // namespace tessaly::platform

@@ -60,6 +60,18 @@ class FaultEnv : public EnvWrapper {
   // DriveTypeOf reports `type` for every path.
   void SetDriveType(DriveType type);
 
+  // A power loss after the next `n` changes to the file system: writes,
+  // size changes, files created or truncated, deleted or renamed, folders
+  // made or removed, attributes and times set, counted over every file of
+  // this environment. Every later change fails (as a full disk would, for
+  // writes) and changes nothing, so the files keep exactly what the first
+  // `n` changes made of them; reads and syncs of what is there go on.
+  void LosePowerAfter(int64_t n);
+  // Whether a change has been refused since LosePowerAfter.
+  bool power_lost() const { return power_lost_; }
+  // Changes made or refused since LosePowerAfter (or since construction).
+  int64_t changes_seen() const { return changes_; }
+
   // Switches every fault off. Counters and records are kept.
   void ClearFaults();
 
@@ -82,6 +94,14 @@ class FaultEnv : public EnvWrapper {
   DriveType DriveTypeOf(const std::string& path) override;
   bool SetVolumeLabel(const std::string& path,
                       const std::string& label) override;
+  bool SetFileAttributes(const std::string& path,
+                         uint32_t attributes) override;
+  bool SetFileAge(const std::string& path, uint32_t dos_date_time) override;
+  bool RemoveFile(const std::string& path) override;
+  bool RenameFile(const std::string& from, const std::string& to) override;
+  bool CreateDir(const std::string& path) override;
+  bool RemoveDir(const std::string& path) override;
+  bool RemoveTree(const std::string& path) override;
 
  private:
   class FaultFile;
@@ -99,6 +119,8 @@ class FaultEnv : public EnvWrapper {
   // What the `count`-byte write to `path` may write (<= count), and the
   // error to report when it is cut short.
   int64_t AllowedWrite(const std::string& path, int64_t count, ErrorKind* kind);
+  // Counts one change; false when the power is gone.
+  bool ChangeAllowed();
 
   std::vector<std::pair<std::string, ErrorKind>> refused_;
   std::optional<WriteFault> write_fault_;
@@ -109,6 +131,9 @@ class FaultEnv : public EnvWrapper {
   bool accept_labels_ = false;
   int64_t write_count_ = 0;
   int64_t sync_count_ = 0;
+  std::optional<int64_t> power_for_;  // changes left before the power loss
+  int64_t changes_ = 0;
+  bool power_lost_ = false;
   std::vector<std::string> opened_;
   std::vector<std::string> labels_;
 };

@@ -141,6 +141,33 @@ TEST_F(FaultEnvTest, TempFileNameCanFail) {
   EXPECT_NE(env_.TempFileName("", "FC"), "");
 }
 
+TEST_F(FaultEnvTest, PowerLossFreezesEveryFileAfterTheNthChange) {
+  auto a = Create("/a");
+  a->Write("12345", 5);
+  env_.LosePowerAfter(3);
+  EXPECT_EQ(a->Write("ab", 2), 2);                     // 1
+  EXPECT_TRUE(a->SetSize(6));                          // 2
+  EXPECT_TRUE(env_.RenameFile("/a", "/b"));            // 3
+  EXPECT_FALSE(env_.power_lost());
+  EXPECT_EQ(a->Write("c", 1), 0);
+  EXPECT_EQ(a->LastError(), ErrorKind::kDiskFull);
+  EXPECT_FALSE(a->SetSize(0));
+  EXPECT_EQ(env_.OpenFile("/c", kOpenCreate), nullptr);
+  EXPECT_EQ(env_.OpenFile("/b", kOpenCreate), nullptr) << "no truncation";
+  EXPECT_FALSE(env_.RemoveFile("/b"));
+  EXPECT_FALSE(env_.RenameFile("/b", "/a"));
+  EXPECT_FALSE(env_.CreateDir("/d"));
+  EXPECT_EQ(env_.TempFileName("/", "FC"), "");
+  EXPECT_TRUE(env_.power_lost());
+  EXPECT_EQ(env_.changes_seen(), 11);
+  EXPECT_EQ(Content("/b"), "12345a");
+  EXPECT_EQ(Content("/c"), "<missing>");
+  EXPECT_NE(env_.OpenFile("/b", kOpenRead), nullptr) << "reads go on";
+
+  env_.ClearFaults();
+  EXPECT_TRUE(env_.RemoveFile("/b")) << "the power is back";
+}
+
 TEST_F(FaultEnvTest, RecordsOpensSyncsAndLabels) {
   auto a = Create("/a");
   a->Sync();
