@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "engine/directory/dir_manager.h"
+#include "engine/directory/entry_extent.h"
 #include "engine/directory/signature_scanner.h"
 #include "engine/format/byte_codec.h"
 #include "engine/format/central_header.h"
@@ -47,17 +48,14 @@ constexpr int32_t kZip64EndRecordError = 40;
 constexpr int32_t kDamagedError = 57;
 constexpr int64_t kEndSearchWindow = 65600;
 constexpr int64_t kPrefixSearchChunk = 10000;
+// Directory items allocated before the first header is read.
+constexpr int64_t kFirstReservation = 1000;
 
 struct PrefixProbe {
   int64_t prefix = 0;
   // The stored offsets leave out the prefix and must be shifted by it.
   bool relative = false;
 };
-
-bool IsLocalSignature(uint32_t signature) {
-  return signature == kLocalHeaderSignature ||
-         signature == kAltLocalHeaderSignature;
-}
 
 // Whether the local header at `q` can be item 0's.
 bool ConsistentWithFirstItem(platform::Stream& stream, int64_t size, int64_t q,
@@ -137,6 +135,32 @@ int64_t ReadZip64EndRecord(TZADirManager& manager, int64_t locator_position,
     }
   }
   return -1;
+}
+
+// Where new entries may go in a one-volume archive whose directory starts
+// at `directory_start`: there, unless the bytes of a listed entry reach
+// further (a damaged or crafted archive whose entries overlap the directory
+// or lie behind it); never beyond the end of the stream. Only entries that
+// could reach the directory have their local header read: an entry ending
+// more than a header, two 16-bit fields and a descriptor before it cannot.
+int64_t EndOfEntries(TZADirManager& manager, int64_t directory_start) {
+  constexpr uint64_t kLongestOverhead =
+      LocalHeader::kFixedSize + 2 * 0xFFFF + 24;
+  platform::Stream& stream = *manager.Stream;
+  const int64_t size = StreamSize(stream);
+  const uint64_t start = static_cast<uint64_t>(directory_start);
+  uint64_t end = start;
+  for (int32_t i = 0; i < manager.Dir.Count(); ++i) {
+    const TDirItem& item = manager.Dir.ItemPtr(i);
+    const uint64_t offset = item.LocalHeaderOffset();
+    const uint64_t compressed = item.CompressedSize();
+    if (offset < start && compressed <= start - offset &&
+        start - offset - compressed >= kLongestOverhead) {
+      continue;
+    }
+    end = std::max(end, EntryEnd(stream, item));
+  }
+  return static_cast<int64_t>(std::min(end, static_cast<uint64_t>(size)));
 }
 
 int32_t ClampVolume(uint64_t volume) {
@@ -261,6 +285,7 @@ void TZADirManager::LoadDir() {
   if (multi_volume) OpenVolumeFor(info);
 
   const bool oem = Owner.UsesOemFileNames();
+  int64_t start = 0;  // where the directory starts
   try {
     uint64_t count;
     uint64_t directory_size;
@@ -275,7 +300,6 @@ void TZADirManager::LoadDir() {
       directory_offset = EndRecord.directory_offset;
     }
     // Where the directory starts and how many bytes it can occupy there.
-    int64_t start;
     int64_t room;
     if (multi_volume) {
       const int64_t volume_size = StreamSize(*Stream);
@@ -301,7 +325,6 @@ void TZADirManager::LoadDir() {
     }
     if (Stream->Seek(start) != start) throw EZAException(kDamagedError);
     Dir.SetCount(0);
-    Dir.SetCount(static_cast<int32_t>(std::min(count, fit)));
 
     // Reads `count` bytes of the directory. The volume writer may divide an
     // entry comment between volumes, so a split directory continues on the
@@ -329,7 +352,16 @@ void TZADirManager::LoadDir() {
         info.SetNumber(info.Number + 1);
         OpenVolumeFor(info);
       }
-      if (i >= Dir.Count()) Dir.SetCount(i + 1);
+      // The array grows as headers prove real, not by the claimed count:
+      // it at most doubles what has been read (growing by a fixed step
+      // would copy a large directory over and over).
+      if (i >= Dir.Capacity) {
+        const int64_t wanted = std::max<int64_t>(int64_t{Dir.Capacity} * 2,
+                                                 kFirstReservation);
+        Dir.Reserve(static_cast<int32_t>(
+            std::min<uint64_t>(count, static_cast<uint64_t>(wanted))));
+      }
+      Dir.SetCount(i + 1);
 
       std::array<uint8_t, CentralHeader::kFixedSize> raw;
       read(raw.data(), static_cast<int64_t>(raw.size()));
@@ -389,6 +421,19 @@ void TZADirManager::LoadDir() {
     const PrefixProbe probe = ProbePrefix(*this, p);
     PrefixSize = probe.prefix;
     if (probe.relative) ShiftOffsets();
+    // The stored directory offset may count from a later start than the
+    // stream's (data prepended to the archive): an update must append
+    // where the directory really is, not over the last entries.
+    if (!multi_volume) SetDirectoryOffset(EndOfEntries(*this, start));
+  }
+}
+
+void TZADirManager::SetDirectoryOffset(uint64_t offset) {
+  if (offset >= kZip64Marker32) {
+    EndRecord.directory_offset = kZip64Marker32;
+    Zip64End.directory_offset = offset;
+  } else {
+    EndRecord.directory_offset = static_cast<uint32_t>(offset);
   }
 }
 
