@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -57,17 +58,26 @@ struct PrefixProbe {
   bool relative = false;
 };
 
+// The local header at `q`, when one of either signature set stands there
+// whole with its name.
+std::optional<LocalHeader> LocalHeaderAt(platform::Stream& stream,
+                                         int64_t size, int64_t q) {
+  std::array<uint8_t, LocalHeader::kFixedSize> raw;
+  if (q < 0 || size - q < static_cast<int64_t>(raw.size())) return {};
+  if (!ReadAt(stream, q, raw.data(), raw.size())) return {};
+  const auto local = LocalHeader::Decode(raw);
+  if (!local || !IsLocalSignature(local->signature)) return {};
+  if (size - q - static_cast<int64_t>(raw.size()) < local->name_length) {
+    return {};
+  }
+  return local;
+}
+
 // Whether the local header at `q` can be item 0's.
 bool ConsistentWithFirstItem(platform::Stream& stream, int64_t size, int64_t q,
                              const CentralHeader& central) {
-  std::array<uint8_t, LocalHeader::kFixedSize> raw;
-  if (size - q < static_cast<int64_t>(raw.size())) return false;
-  if (!ReadAt(stream, q, raw.data(), raw.size())) return false;
-  const auto local = LocalHeader::Decode(raw);
-  if (!local || !IsLocalSignature(local->signature)) return false;
-  if (size - q - static_cast<int64_t>(raw.size()) < local->name_length) {
-    return false;
-  }
+  const auto local = LocalHeaderAt(stream, size, q);
+  if (!local) return false;
   if (q == 0) return true;
   return local->version_needed == central.version_needed &&
          local->method == central.method &&
@@ -77,10 +87,31 @@ bool ConsistentWithFirstItem(platform::Stream& stream, int64_t size, int64_t q,
          local->uncompressed_size == central.uncompressed_size;
 }
 
-// Looks for item 0's local header at or after its stored offset. Found at
-// Q: the stored offsets are relative to a start Q - offset bytes into the
-// stream when Q lies beyond the offset; otherwise they are right and the
-// entry data starts Q bytes in.
+// How far the directory lies behind where the end records say it starts
+// (whose stored offset counts from a start that many bytes into the
+// stream); `end_records` is where the end records start.
+int64_t DirectoryMove(const TZADirManager& manager, int64_t end_records) {
+  const bool zip64 = manager.HasZip64End;
+  const uint64_t size = zip64 ? manager.Zip64End.directory_size
+                              : manager.EndRecord.directory_size;
+  const uint64_t offset = zip64 ? manager.Zip64End.directory_offset
+                                : manager.EndRecord.directory_offset;
+  const uint64_t end = static_cast<uint64_t>(std::max<int64_t>(end_records, 0));
+  if (size > end || offset > end - size) return 0;
+  return static_cast<int64_t>(end - size - offset);
+}
+
+// Where the archive data starts, and whether the stored offsets leave out
+// what lies before it. Data put in front of a whole archive (`cat stub.bin
+// a.zip`) moves its directory and its entries alike: when the directory
+// lies M bytes behind its stored offset and a local header stands M bytes
+// behind item 0's stored offset, every offset is M short. Otherwise the
+// offsets are taken as they stand, and the data starts where item 0's
+// local header is found at or after its offset (one that matches its
+// directory entry). Trusting that search alone would let a later header
+// that happens to match item 0 (a copy of the same file, behind a first
+// header that does not match its entry) shift the offsets of an archive
+// whose offsets are right.
 PrefixProbe ProbePrefix(TZADirManager& manager, int64_t end_records) {
   PrefixProbe probe;
   if (manager.Dir.Count() == 0 || manager.EndRecord.total_entries == 0) {
@@ -94,15 +125,21 @@ PrefixProbe ProbePrefix(TZADirManager& manager, int64_t end_records) {
   const int64_t size = StreamSize(stream);
   if (stored >= static_cast<uint64_t>(size)) return probe;
   const int64_t saved = stream.Position();
+  const int64_t moved = DirectoryMove(manager, end_records);
+  if (moved > 0 && moved < size &&
+      LocalHeaderAt(stream, size, static_cast<int64_t>(stored) + moved)) {
+    probe.relative = true;
+    probe.prefix = moved;
+    stream.Seek(saved);
+    return probe;
+  }
   SignatureScanner scanner(stream,
                            SignaturesFor(manager.Owner.IsZipFormat()).local,
                            kPrefixSearchChunk);
   for (int64_t q = scanner.Next(static_cast<int64_t>(stored));
        q >= 0 && q < size; q = scanner.Next(q + 1)) {
     if (ConsistentWithFirstItem(stream, size, q, first.header)) {
-      const int64_t offset = static_cast<int64_t>(stored);
-      probe.relative = q > offset;
-      probe.prefix = probe.relative ? q - offset : q;
+      probe.prefix = q;
       break;
     }
   }

@@ -193,6 +193,26 @@ TEST_F(RecoveryTest, DataInFrontMovesTheDirectoryOffsetWithTheEntries) {
   EXPECT_EQ(AppendPosition(), 0x123456789u);
 }
 
+TEST_F(RecoveryTest, AMatchingHeaderFurtherOnDoesNotShiftRightOffsets) {
+  // The first entry's local header has no CRC-32 or sizes (it is streamed),
+  // so it does not match its directory entry; the copy behind it does.
+  // Nothing was put in front of the archive: the offsets stay.
+  const std::string data = "the same file twice";
+  ArchiveBuilder archive;
+  archive.Streamed("a.txt", data).Stored("copy/a.txt", data).Directory();
+  TZADirManager& manager = Load(archive.bytes());
+  ASSERT_EQ(Names(), "a.txt;copy/a.txt;");
+  EXPECT_EQ(manager.Dir.ItemPtr(0).LocalHeaderOffset(), 0u);
+  EXPECT_EQ(manager.Dir.ItemPtr(1).LocalHeaderOffset(),
+            archive.entries()[1].offset);
+  EXPECT_EQ(AppendPosition(), archive.directory_offset());
+
+  // The same archive behind a stub is still shifted by the stub.
+  Load(std::string(100, 'S') + archive.bytes());
+  EXPECT_EQ(manager_->Dir.ItemPtr(1).LocalHeaderOffset(),
+            100 + archive.entries()[1].offset);
+}
+
 TEST_F(RecoveryTest, EntriesReachingPastTheDirectoryAreNotWrittenOver) {
   // "hidden" lies in the archive comment, behind the directory and the end
   // record; its bytes must survive the next update.
