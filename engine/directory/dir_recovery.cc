@@ -165,22 +165,16 @@ std::optional<FoundDescriptor> FindDescriptor(DescriptorIndex& index,
   return std::nullopt;
 }
 
-// Puts the sizes into the header image, in the Zip64 fields where they do
-// not fit 32 bits.
-void SetSizes(TDirItem& item, uint64_t compressed, uint64_t uncompressed) {
-  if (compressed >= kZip64Marker32) {
-    item.header.compressed_size = kZip64Marker32;
-    item.Zip64CompressedSize = compressed;
+// Puts a size or offset into its header field, or 0xFFFFFFFF there and the
+// value in its Zip64 field when it does not fit 32 bits.
+void SetSize(TDirItem& item, uint32_t& field, uint64_t& zip64_field,
+             uint64_t value) {
+  if (value >= kZip64Marker32) {
+    field = kZip64Marker32;
+    zip64_field = value;
     item.HasZip64 = true;
   } else {
-    item.header.compressed_size = static_cast<uint32_t>(compressed);
-  }
-  if (uncompressed >= kZip64Marker32) {
-    item.header.uncompressed_size = kZip64Marker32;
-    item.Zip64UncompressedSize = uncompressed;
-    item.HasZip64 = true;
-  } else {
-    item.header.uncompressed_size = static_cast<uint32_t>(uncompressed);
+    field = static_cast<uint32_t>(value);
   }
 }
 
@@ -242,7 +236,10 @@ int64_t TakeEntry(ScanContext& scan, int64_t h, TDirItem& item) {
     if (const auto found = FindDescriptor(scan.descriptors, stream, scan.size,
                                           data, item.HasZip64)) {
       header.crc32 = found->crc32;
-      SetSizes(item, found->compressed_size, found->uncompressed_size);
+      SetSize(item, header.compressed_size, item.Zip64CompressedSize,
+              found->compressed_size);
+      SetSize(item, header.uncompressed_size, item.Zip64UncompressedSize,
+              found->uncompressed_size);
       end = found->end;
     }
   }
@@ -267,13 +264,8 @@ int64_t TakeEntry(ScanContext& scan, int64_t h, TDirItem& item) {
   const bool folder =
       !item.StoredName.empty() && item.StoredName.back() == '/';
   header.external_attributes = folder ? 0x10 : 0x20;
-  if (static_cast<uint64_t>(h) >= kZip64Marker32) {
-    header.local_header_offset = kZip64Marker32;
-    item.Zip64LocalOffset = static_cast<uint64_t>(h);
-    item.HasZip64 = true;
-  } else {
-    header.local_header_offset = static_cast<uint32_t>(h);
-  }
+  SetSize(item, header.local_header_offset, item.Zip64LocalOffset,
+          static_cast<uint64_t>(h));
   return end;
 }
 

@@ -23,11 +23,7 @@ class RecoveryTest : public ::testing::Test {
  protected:
   // Loads `bytes` as a one-volume archive.
   TZADirManager& Load(std::string_view bytes) {
-    owner_.UseMemory(bytes);
-    manager_ =
-        std::make_unique<TZADirManager>(owner_.stream.get(), owner_, false);
-    manager_->LoadDir();
-    return *manager_;
+    return owner_.LoadMemory(bytes, manager_);
   }
 
   std::string Names() const {
