@@ -25,15 +25,6 @@ bool TZABaseArchiver::IsRemovable(const std::string& name) {
   return IsRemovableDrive(name);
 }
 
-void TZABaseArchiver::Refuse(const EZAException& refusal) {
-  last_update_ = TZAUpdateResult{};
-  last_update_.Outcome = uoRefused;
-  last_update_.NativeError = refusal.NativeError();
-  last_update_.Message = refusal.what();
-  last_update_.RolledBack = true;
-  throw refusal;
-}
-
 void TZABaseArchiver::Open(uint16_t Mode) {
   if (!in_memory_ && !HasFileNamePart()) throw EZAException(10, this);
   if (Mode != kOpenCreate && !env_.FileExists(FileName) &&
@@ -114,7 +105,7 @@ void TZABaseArchiver::SetActive(bool value) {
 }
 
 void TZABaseArchiver::BeginUpdate() {
-  if (spanning_mode_ != smNone && UpdateApplied) Refuse(EZAException(62));
+  if (spanning_mode_ != smNone && UpdateApplied) EndUntouched(uoRefused, EZAException(62));
   if (UpdateCount == 0) {
     SetActive(true);
     if ((OpenMode & 0x3) == 0) throw EZAException(32, this);
@@ -147,7 +138,7 @@ void TZABaseArchiver::AddMatchingFiles() {
   if (!ArchiveOpen) throw EZAException(13, this);
   if (UpdateCount == 0 && DirManager->Dir.Count() > 0 &&
       spanning_mode_ != smNone) {
-    Refuse(EZAException(52, this));
+    EndUntouched(uoRefused, EZAException(52, this));
   }
   BeginUpdate();
   try {

@@ -19,7 +19,6 @@
 
 #include "engine/dialog_service.h"
 #include "engine/io/archiver_core.h"
-#include "engine/za_exception.h"
 
 namespace tessaly::engine {
 
@@ -120,8 +119,6 @@ class TZABaseArchiver : public ArchiverCore {
   // Whether `name` lies on a removable drive ("A:", "B:", or a drive the
   // system reports as removable).
   bool IsRemovable(const std::string& name);
-  // Records `refusal` as the last update's outcome and raises it.
-  [[noreturn]] void Refuse(const EZAException& refusal);
   // Whether the volume `name` exists, under that name or one differing only
   // in letter case; `name` then becomes the name on disk.
   bool ResolveExistingVolume(std::string& name);

@@ -34,6 +34,7 @@
 #include "engine/types.h"
 #include "engine/update_result.h"
 #include "engine/volume_number_info.h"
+#include "engine/za_exception.h"
 #include "platform/env.h"
 #include "platform/memory_stream.h"
 #include "platform/stream.h"
@@ -185,6 +186,10 @@ class ArchiverCore : public Component, public DirOwner {
   // directory in memory from SavedDir, every volume file through the undo
   // log. Raises platform::EWriteError when a volume could not be restored.
   void RollbackUpdate();
+  // Records that the update ended with `outcome` before anything was
+  // changed, and raises `error`.
+  [[noreturn]] void EndUntouched(TZAUpdateOutcome outcome,
+                                 const EZAException& error);
   static uint16_t ShareModeFlags(TZAFileShareMode mode);
   // A new unique temporary file (created empty) with the prefix "FC" in
   // TempDir, else the system's temporary folder.

@@ -344,6 +344,16 @@ void ArchiverCore::RollbackUpdate() {
   if (!restored) throw platform::EWriteError();
 }
 
+void ArchiverCore::EndUntouched(TZAUpdateOutcome outcome,
+                                const EZAException& error) {
+  last_update_ = TZAUpdateResult{};
+  last_update_.Outcome = outcome;
+  last_update_.NativeError = error.NativeError();
+  last_update_.Message = error.what();
+  last_update_.RolledBack = true;
+  throw error;
+}
+
 void ArchiverCore::ApplyUpdate() {
   if (UpdateCount == 0) return;
   UpdateCount = 0;
@@ -353,12 +363,7 @@ void ArchiverCore::ApplyUpdate() {
   if (archive_stream_ == nullptr) {
     // A volume request declined earlier left no stream to write to.
     RestoreDirectory(*DirManager);
-    EZAException error(13, this);
-    last_update_.Outcome = uoFailed;
-    last_update_.NativeError = error.NativeError();
-    last_update_.Message = error.what();
-    last_update_.RolledBack = true;
-    throw error;
+    EndUntouched(uoFailed, EZAException(13, this));
   }
 
   FilesDone = 0;
@@ -394,12 +399,7 @@ void ArchiverCore::ApplyUpdate() {
     // Rewriting from an earlier volume would have to cut and rewrite every
     // volume after it; refuse before anything is touched.
     RestoreDirectory(*DirManager);
-    EZAException refusal(52, this);
-    last_update_.Outcome = uoRefused;
-    last_update_.NativeError = refusal.NativeError();
-    last_update_.Message = refusal.what();
-    last_update_.RolledBack = true;
-    throw refusal;
+    EndUntouched(uoRefused, EZAException(52, this));
   }
 
   const EndRecords end_records = EndRecords::Of(*DirManager);

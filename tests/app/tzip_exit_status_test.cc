@@ -35,6 +35,11 @@ class TzipExitStatusTest : public ::testing::Test {
     return RunTzip(options_, out_, err_, env_, dialogs_, false);
   }
 
+  void SplitInto64KiBVolumes() {
+    options_.split_size = 65536;
+    options_.classic_naming = true;
+  }
+
   // An archive of a.txt and b.txt, made by tzip; returns its bytes.
   std::string MakeArchive() {
     Source("a.txt", "alpha");
@@ -87,8 +92,7 @@ TEST_F(TzipExitStatusTest, IgnoredFileExitsFourAndIsNamed) {
 }
 
 TEST_F(TzipExitStatusTest, SplitArchiveVolumeNotObtainedExitsThree) {
-  options_.split_size = 65536;
-  options_.classic_naming = true;
+  SplitInto64KiBVolumes();
   Source("a.bin", std::string(100000, 'a'));
   ASSERT_EQ(Run(TzipCommand::kCreate, {"a.bin"}), kTzipDone) << err_.str();
   const std::string before = dir_.ReadFile("arc.zip");
@@ -105,8 +109,7 @@ TEST_F(TzipExitStatusTest, SplitArchiveVolumeNotObtainedExitsThree) {
 }
 
 TEST_F(TzipExitStatusTest, RefusedUpdateExitsThree) {
-  options_.split_size = 65536;
-  options_.classic_naming = true;
+  SplitInto64KiBVolumes();
   Source("a.bin", std::string(100000, 'a'));
   Source("b.bin", "b");
   ASSERT_EQ(Run(TzipCommand::kCreate, {"a.bin", "b.bin"}), kTzipDone);

@@ -19,6 +19,7 @@
 #include "engine/format/crc32.h"
 #include "engine/scripted_dialog_service.h"
 #include "platform/testing/fault_env.h"
+#include "tests/support/noise.h"
 #include "tests/support/run_command.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_reader.h"
@@ -26,14 +27,7 @@
 namespace tessaly::engine {
 namespace {
 
-std::string Noise(size_t n, uint32_t seed) {
-  std::string s(n, '\0');
-  for (char& c : s) {
-    seed = seed * 1103515245u + 12345u;
-    c = static_cast<char>(seed >> 23);
-  }
-  return s;
-}
+using test::Noise;
 
 std::string Text(int lines, int seed) {
   std::string text;

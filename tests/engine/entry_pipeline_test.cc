@@ -19,6 +19,7 @@
 #include "platform/exception.h"
 #include "platform/testing/fault_env.h"
 #include "tests/support/ansi_text.h"
+#include "tests/support/noise.h"
 #include "tests/support/run_command.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_reader.h"
@@ -57,15 +58,7 @@ uint32_t Crc(const std::string& data) {
   return ~UpdateCrc(0xFFFFFFFF, data.data(), static_cast<int64_t>(data.size()));
 }
 
-// Incompressible bytes: a file of n bytes takes n / 512 KiB blocks at level 1.
-std::string Noise(size_t n, uint32_t seed) {
-  std::string s(n, '\0');
-  for (char& c : s) {
-    seed = seed * 1103515245u + 12345u;
-    c = static_cast<char>(seed >> 23);
-  }
-  return s;
-}
+using test::Noise;
 
 // After testzip() and a read of every entry, one line per entry:
 // "name method CRC size compressed_size offset".

@@ -18,6 +18,7 @@
 #include "engine/archiver.h"
 #include "engine/scripted_dialog_service.h"
 #include "platform/testing/fault_env.h"
+#include "tests/support/noise.h"
 #include "tests/support/run_command.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_reader.h"
@@ -27,14 +28,7 @@ namespace {
 
 using Files = std::map<std::string, std::string>;  // name -> bytes
 
-std::string Noise(size_t n, uint32_t seed) {
-  std::string s(n, '\0');
-  for (char& c : s) {
-    seed = seed * 1103515245u + 12345u;
-    c = static_cast<char>(seed >> 24);
-  }
-  return s;
-}
+using test::Noise;
 
 constexpr int64_t kVolumeSize = 65536;
 const std::string kEmptyArchive = std::string("PK\x05\x06", 4) +
