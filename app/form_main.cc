@@ -184,9 +184,11 @@ void TFormMain::ZipArchiverFileProgress(
   PumpDuringWork(Cancel);
 }
 
-void TFormMain::ZipArchiverOverallProgress(
-    Component* /*Sender*/, double /*Progress*/, engine::TZAProcessOperation,
-    engine::TZAProgressPhase, bool& Cancel) {
+void TFormMain::ZipArchiverOverallProgress(Component* /*Sender*/,
+                                           double /*Progress*/,
+                                           engine::TZAProcessOperation,
+                                           engine::TZAProgressPhase,
+                                           bool& Cancel) {
   PumpDuringWork(Cancel);
 }
 

@@ -83,8 +83,9 @@ void ReportRollBack(const engine::TZAUpdateResult& update, std::ostream& err) {
       err << "tzip: the update was not applied";
       break;
   }
-  err << (update.RolledBack ? "; the archive is unchanged\n"
-                            : "; the archive could not be put back as it was\n");
+  err << (update.RolledBack
+              ? "; the archive is unchanged\n"
+              : "; the archive could not be put back as it was\n");
 }
 
 }  // namespace

@@ -11,12 +11,12 @@
 namespace tessaly::app {
 
 // tzip's exit statuses.
-inline constexpr int kTzipDone = 0;         // all requested work was done
-inline constexpr int kTzipFailed = 1;       // an error stopped the work
-inline constexpr int kTzipUsage = 2;        // bad command line
-inline constexpr int kTzipRolledBack = 3;   // rolled back or refused: the
-                                            // archive is unchanged
-inline constexpr int kTzipFilesLeftOut = 4; // done, but files were left out
+inline constexpr int kTzipDone = 0;          // all requested work was done
+inline constexpr int kTzipFailed = 1;        // an error stopped the work
+inline constexpr int kTzipUsage = 2;         // bad command line
+inline constexpr int kTzipRolledBack = 3;    // rolled back or refused: the
+                                             // archive is unchanged
+inline constexpr int kTzipFilesLeftOut = 4;  // done, but files were left out
 
 // Runs one tzip command. Creating or updating prints the files written, one
 // per line, on `out`: the numbered volumes in order, then the archive's own

@@ -105,7 +105,9 @@ void TZABaseArchiver::SetActive(bool value) {
 }
 
 void TZABaseArchiver::BeginUpdate() {
-  if (spanning_mode_ != smNone && UpdateApplied) EndUntouched(uoRefused, EZAException(62));
+  if (spanning_mode_ != smNone && UpdateApplied) {
+    EndUntouched(uoRefused, EZAException(62));
+  }
   if (UpdateCount == 0) {
     SetActive(true);
     if ((OpenMode & 0x3) == 0) throw EZAException(32, this);

@@ -37,9 +37,7 @@ struct TZAUpdateResult {
   std::vector<std::string> FilesLeftOut;
 
   // The update did all it was asked to.
-  bool Complete() const {
-    return Outcome == uoApplied && FilesLeftOut.empty();
-  }
+  bool Complete() const { return Outcome == uoApplied && FilesLeftOut.empty(); }
 };
 
 }  // namespace tessaly::engine

@@ -449,10 +449,10 @@ void ArchiverCore::ApplyUpdate() {
       // (its old data and directory values), whatever its operation.
       last_update_.FilesLeftOut.push_back(failure_name_);
       TDirItem& failed = dir.ItemPtr(i);
-      const int32_t old = failed.EntryAction == poAdd
-                              ? -1
-                              : pipeline::FindOldItem(DirManager->SavedDir,
-                                                      failed);
+      const int32_t old =
+          failed.EntryAction == poAdd
+              ? -1
+              : pipeline::FindOldItem(DirManager->SavedDir, failed);
       if (old < 0) {
         dir.DeleteItem(i);
         continue;

@@ -15,18 +15,29 @@ void VolumeUndoLog::Begin() {
 platform::Stream* VolumeUndoLog::TailChanges(
     const std::string& volume, int64_t from,
     std::unique_ptr<platform::Stream> old_bytes, const std::string& temp_file) {
-  Step step{Kind::kTailChanged, volume, "", from, std::move(old_bytes),
-            temp_file};
+  Step step;
+  step.kind = Kind::kTailChanged;
+  step.volume = volume;
+  step.from = from;
+  step.old_bytes = std::move(old_bytes);
+  step.temp_file = temp_file;
   steps_.push_back(std::move(step));
   return steps_.back().old_bytes.get();
 }
 
 void VolumeUndoLog::Created(const std::string& volume) {
-  steps_.push_back(Step{Kind::kCreated, volume, "", 0, nullptr, ""});
+  Step step;
+  step.kind = Kind::kCreated;
+  step.volume = volume;
+  steps_.push_back(std::move(step));
 }
 
 void VolumeUndoLog::Renamed(const std::string& from, const std::string& to) {
-  steps_.push_back(Step{Kind::kRenamed, from, to, 0, nullptr, ""});
+  Step step;
+  step.kind = Kind::kRenamed;
+  step.volume = from;
+  step.to = to;
+  steps_.push_back(std::move(step));
 }
 
 bool VolumeUndoLog::UndoTail(Step& step, platform::Stream* live,

@@ -63,7 +63,7 @@ class VolumeUndoLog {
  private:
   enum class Kind { kTailChanged, kCreated, kRenamed };
   struct Step {
-    Kind kind;
+    Kind kind = Kind::kCreated;
     std::string volume;  // kRenamed: the old name
     std::string to;      // kRenamed: the new name
     int64_t from = 0;

@@ -116,7 +116,7 @@ void ArchiverCore::OpenVolume(TZAVolumeNumberInfo& info, int64_t room_needed) {
 }
 
 void ArchiverCore::CreateVolume(TZAVolumeNumberInfo& info,
-                                 int64_t room_needed) {
+                                int64_t room_needed) {
   const int64_t limit = SpanningOptions.VolumeSizeFor(info);
   const int32_t index = std::max(info.Number, 0);
   if (index == 0) written_volumes_.clear();  // a new archive begins

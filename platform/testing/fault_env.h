@@ -94,8 +94,7 @@ class FaultEnv : public EnvWrapper {
   DriveType DriveTypeOf(const std::string& path) override;
   bool SetVolumeLabel(const std::string& path,
                       const std::string& label) override;
-  bool SetFileAttributes(const std::string& path,
-                         uint32_t attributes) override;
+  bool SetFileAttributes(const std::string& path, uint32_t attributes) override;
   bool SetFileAge(const std::string& path, uint32_t dos_date_time) override;
   bool RemoveFile(const std::string& path) override;
   bool RenameFile(const std::string& from, const std::string& to) override;

@@ -23,8 +23,8 @@ using engine::DialogKind;
 using testing::Installation;
 
 const std::string kIndent(8, ' ');
-const std::string kEmptyArchive = std::string("PK\x05\x06", 4) +
-                                  std::string(18, '\0');
+const std::string kEmptyArchive =
+    std::string("PK\x05\x06", 4) + std::string(18, '\0');
 const std::string kSuccessHead = "Tessaly data has been zipped into: \r\n\r\n";
 const std::string kSuccessTail =
     "\r\nPlease send as attachments to separate emails.";

@@ -128,9 +128,9 @@ class CrashSweepTest : public ::testing::Test {
   // it with the tests' reader; keeps a copy for the peers. Returns false
   // (after reporting why) when an entry is lost or wrong.
   bool Check(const Scenario& scenario, int64_t n) {
-    const std::string where =
-        std::string(scenario.label) + ", power lost after " +
-        std::to_string(n) + " changes";
+    const std::string where = std::string(scenario.label) +
+                              ", power lost after " + std::to_string(n) +
+                              " changes";
     std::vector<std::string> problems;
     {
       TZipArchiver zip;
@@ -160,8 +160,8 @@ class CrashSweepTest : public ::testing::Test {
       }
       bool matches = false;
       for (const std::string& content : it->second.allowed) {
-        matches = matches || (entry.crc == Crc(content) &&
-                              entry.size == content.size());
+        matches = matches ||
+                  (entry.crc == Crc(content) && entry.size == content.size());
       }
       if (!matches) problems.push_back(entry.name + " differs");
     }
@@ -183,8 +183,8 @@ class CrashSweepTest : public ::testing::Test {
   // reads bytes that are one of the versions allowed under its name.
   void CheckWithPeers(const Scenario& scenario) {
     if (!test::PeerToolsAvailable()) return;
-    const std::string contents = dir_.MakeDir(
-        "contents/" + std::string(scenario.label));
+    const std::string contents =
+        dir_.MakeDir("contents/" + std::string(scenario.label));
     for (const auto& [name, expectation] : Expectations(scenario)) {
       for (size_t k = 0; k < expectation.allowed.size(); ++k) {
         dir_.WriteFile("contents/" + std::string(scenario.label) + "/" + name +
@@ -204,10 +204,10 @@ for path in sorted(glob.glob(os.path.join(results, label + '-*.zip'))):
             if z.read(info) not in allowed:
                 sys.exit(path + ': ' + info.filename + ' differs')
 )";
-    const auto python = test::RunCommand(
-        "python3 -c " + test::ShellQuote(script) + " " +
-        test::ShellQuote(results_) + " " + test::ShellQuote(contents) + " " +
-        scenario.label);
+    const auto python =
+        test::RunCommand("python3 -c " + test::ShellQuote(script) + " " +
+                         test::ShellQuote(results_) + " " +
+                         test::ShellQuote(contents) + " " + scenario.label);
     EXPECT_EQ(python.exit_code, 0) << python.output;
     const auto unzip = test::RunCommand(
         "for f in " + test::ShellQuote(results_) + scenario.label +

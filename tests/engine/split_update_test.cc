@@ -31,8 +31,8 @@ using Files = std::map<std::string, std::string>;  // name -> bytes
 using test::Noise;
 
 constexpr int64_t kVolumeSize = 65536;
-const std::string kEmptyArchive = std::string("PK\x05\x06", 4) +
-                                  std::string(18, '\0');
+const std::string kEmptyArchive =
+    std::string("PK\x05\x06", 4) + std::string(18, '\0');
 
 class SplitUpdateTest : public ::testing::Test {
  protected:
@@ -136,18 +136,18 @@ class SplitUpdateTest : public ::testing::Test {
     ASSERT_TRUE(read.ok()) << read.error;
     EXPECT_EQ(read.Names(), names);
     if (!test::PeerToolsAvailable()) return;
-    std::string command = "7z t " + test::ShellQuote(zip_.FileName) +
-                          " >/dev/null && python3 " +
-                          test::ShellQuote(test::SourceDir() +
-                                           "/tests/interop/zipcheck.py") +
-                          " join " + test::ShellQuote(out_.Join("joined"));
-    for (const std::string& path : paths) command += " " + test::ShellQuote(path);
+    std::string command =
+        "7z t " + test::ShellQuote(zip_.FileName) + " >/dev/null && python3 " +
+        test::ShellQuote(test::SourceDir() + "/tests/interop/zipcheck.py") +
+        " join " + test::ShellQuote(out_.Join("joined"));
+    for (const std::string& path : paths)
+      command += " " + test::ShellQuote(path);
     const std::string joined = test::ShellQuote(out_.Join("joined"));
-    command += " && unzip -tqq " + joined + " && python3 " +
-               test::ShellQuote(test::SourceDir() +
-                                "/tests/interop/zipcheck.py") +
-               " verify " + joined + " " + test::ShellQuote(in_.path()) +
-               "; status=$?; rm -f " + joined + "; exit $status";
+    command +=
+        " && unzip -tqq " + joined + " && python3 " +
+        test::ShellQuote(test::SourceDir() + "/tests/interop/zipcheck.py") +
+        " verify " + joined + " " + test::ShellQuote(in_.path()) +
+        "; status=$?; rm -f " + joined + "; exit $status";
     const auto result = test::RunCommand(command);
     EXPECT_EQ(result.exit_code, 0) << result.output;
   }
@@ -163,10 +163,15 @@ class SplitUpdateTest : public ::testing::Test {
   std::function<void(int32_t, std::string&)> on_blank_;
 };
 
-// ---- Rolled back: every answer that rolls back -------------------------------
+// ---- Rolled back: every answer that rolls back
+// -------------------------------
 
-enum class Answer { kAbortLongName, kCancelWhileWriting, kCancelAtTheEnd,
-                    kDeclineAVolume };
+enum class Answer {
+  kAbortLongName,
+  kCancelWhileWriting,
+  kCancelAtTheEnd,
+  kDeclineAVolume
+};
 
 struct RollBackCase {
   const char* label;
@@ -199,9 +204,8 @@ class RollBackTest : public SplitUpdateTest,
         break;
       case Answer::kCancelAtTheEnd:
         zip_.OnOverallProgress = [](Component*, double, TZAProcessOperation,
-                                    TZAProgressPhase phase, bool& cancel) {
-          cancel = phase == ppEnd;
-        };
+                                    TZAProgressPhase phase,
+                                    bool& cancel) { cancel = phase == ppEnd; };
         break;
       case Answer::kDeclineAVolume:
         decline_ = volume_to_decline;
@@ -241,7 +245,8 @@ TEST_P(RollBackTest, NewArchiveKeepsOnlyItsEmptyFirstVolume) {
   if (!Arm(3)) GTEST_SKIP() << "cannot create a 260-character path here";
   // d.bin fills the first volume and ends in the second, e.bin crosses
   // into the third.
-  sources_ = {{"d.bin", Noise(70000, 4)}, {"e.bin", Noise(70000, 5)},
+  sources_ = {{"d.bin", Noise(70000, 4)},
+              {"e.bin", Noise(70000, 5)},
               {"f.bin", Noise(70000, 6)}};
   std::vector<std::string> order = Order("d.bin", "e.bin");
   order.push_back("f.bin");
@@ -294,7 +299,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RollBackCase{"DeclinedVolume", Answer::kDeclineAVolume}),
     [](const auto& info) { return std::string(info.param.label); });
 
-// ---- Growing -------------------------------------------------------------------
+// ---- Growing
+// -------------------------------------------------------------------
 
 TEST_F(SplitUpdateTest, UpdateThatDoesNotFitTheLastVolumeGrowsIntoNewOnes) {
   MakeArchive();
@@ -315,7 +321,8 @@ TEST_F(SplitUpdateTest, UpdateThatDoesNotFitTheLastVolumeGrowsIntoNewOnes) {
   EXPECT_EQ(after.at("arc.z02"), before.at("arc.z02"));
   // The old last volume took its numbered name; its entries stayed.
   ASSERT_EQ(after.count("arc.z03"), 1u);
-  EXPECT_EQ(after.at("arc.z03").substr(0, directory), last.substr(0, directory));
+  EXPECT_EQ(after.at("arc.z03").substr(0, directory),
+            last.substr(0, directory));
   EXPECT_EQ(after.at("arc.z03").size(), static_cast<size_t>(kVolumeSize));
   EXPECT_EQ(requests_, (std::vector<int32_t>{4, 5}))
       << "each new volume was requested like a blank one";
@@ -345,9 +352,8 @@ TEST_F(SplitUpdateTest, ReplacingAnEntryOfTheLastVolumeRollsBackExactly) {
   // s.bin, on the last volume, grows beyond it.
   in_.WriteFile("s.bin", Noise(90000, 9));
   zip_.OnOverallProgress = [](Component*, double, TZAProcessOperation,
-                              TZAProgressPhase phase, bool& cancel) {
-    cancel = phase == ppEnd;
-  };
+                              TZAProgressPhase phase,
+                              bool& cancel) { cancel = phase == ppEnd; };
   Select({}, {"s.bin"});
   zip_.Open();
   zip_.BeginUpdate();
@@ -361,7 +367,8 @@ TEST_F(SplitUpdateTest, ReplacingAnEntryOfTheLastVolumeRollsBackExactly) {
   ExpectReadable({"a.bin", "b.bin", "c.bin", "s.bin"});
 }
 
-// ---- Spanned volumes ------------------------------------------------------------
+// ---- Spanned volumes
+// ------------------------------------------------------------
 
 TEST_F(SplitUpdateTest, SpannedVolumeOnAFixedFolderNeverOverwritesTheLastOne) {
   Split(smSpanning);

@@ -145,9 +145,9 @@ TEST_F(FaultEnvTest, PowerLossFreezesEveryFileAfterTheNthChange) {
   auto a = Create("/a");
   a->Write("12345", 5);
   env_.LosePowerAfter(3);
-  EXPECT_EQ(a->Write("ab", 2), 2);                     // 1
-  EXPECT_TRUE(a->SetSize(6));                          // 2
-  EXPECT_TRUE(env_.RenameFile("/a", "/b"));            // 3
+  EXPECT_EQ(a->Write("ab", 2), 2);           // 1
+  EXPECT_TRUE(a->SetSize(6));                // 2
+  EXPECT_TRUE(env_.RenameFile("/a", "/b"));  // 3
   EXPECT_FALSE(env_.power_lost());
   EXPECT_EQ(a->Write("c", 1), 0);
   EXPECT_EQ(a->LastError(), ErrorKind::kDiskFull);
