@@ -51,6 +51,12 @@ class FaultEnv : public EnvWrapper {
   // so the caller finds it but cannot open it. Fires once.
   void DeleteAfterFind(const std::string& path);
 
+  // FindFiles of every pattern in the folder `folder` (compared as given,
+  // with or without its trailing delimiter) lists nothing and fails with
+  // `kind`, as a folder that may not be read does.
+  void RefuseFind(const std::string& folder,
+                  ErrorKind kind = ErrorKind::kAccessDenied);
+
   // TempFileName returns "" (no temporary file can be created).
   void FailTempFileName(bool fail = true);
 
@@ -73,7 +79,8 @@ class FaultEnv : public EnvWrapper {
   int64_t sync_count() const { return sync_count_; }
 
   std::vector<FoundFile> FindFiles(const std::string& pattern,
-                                   uint32_t attribute_filter) override;
+                                   uint32_t attribute_filter,
+                                   ErrorKind* error = nullptr) override;
   std::unique_ptr<File> OpenFile(const std::string& path, uint16_t mode,
                                  ErrorKind* error = nullptr) override;
   std::string TempFileName(const std::string& dir,
@@ -101,6 +108,7 @@ class FaultEnv : public EnvWrapper {
   int64_t AllowedWrite(const std::string& path, int64_t count, ErrorKind* kind);
 
   std::vector<std::pair<std::string, ErrorKind>> refused_;
+  std::vector<std::pair<std::string, ErrorKind>> refused_finds_;
   std::optional<WriteFault> write_fault_;
   std::optional<int64_t> free_space_;
   std::optional<DriveType> drive_type_;
