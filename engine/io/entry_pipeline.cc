@@ -346,6 +346,7 @@ void ArchiverCore::ApplyUpdate() {
       // The item failed and the host chose to go on without it: a new item
       // is dropped; one that replaced an existing entry gets that entry back
       // (its old data and directory values), whatever its operation.
+      ++FilesLeftOut;
       TDirItem& failed = dir.ItemPtr(i);
       const int32_t old = failed.EntryAction == poAdd
                               ? -1
