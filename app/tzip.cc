@@ -109,7 +109,8 @@ int RunTzip(const TzipOptions& options, std::ostream& out, std::ostream& err,
     if (!volumes.empty()) volumes.pop_back();
     for (const std::string& name : volumes) out << name << "\n";
     out << zip.FileName << "\n";
-    return 0;
+    // Done, but without some of the files (their boxes said which).
+    return zip.FilesLeftOut > 0 ? 4 : 0;
   } catch (const platform::Exception& e) {
     if (show_progress) err << "\n";
     err << e.ClassName() << ": " << e.what() << "\n";

@@ -14,7 +14,9 @@ namespace tessaly::app {
 // per line, on `out`: the numbered volumes in order, then the archive's own
 // name (which the last volume takes). Listing prints one line per entry
 // (name, sizes, method, CRC-32, date-time, tab-separated) and a count line. On an error prints "<class>: <message>" on
-// `err` and returns 1; otherwise returns 0. With `show_progress`, a progress
+// `err` and returns 1; returns 4 when some selected files were left out (a
+// failure answered Ignore, or a file whose stored name an earlier file of
+// the selection took); otherwise returns 0. With `show_progress`, a progress
 // line is kept up to date on `err`.
 int RunTzip(const TzipOptions& options, std::ostream& out, std::ostream& err,
             platform::Env& env, engine::DialogService& dialogs,
