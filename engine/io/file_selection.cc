@@ -21,7 +21,7 @@
 // 'CUST.dat' and 'cust.dat', or 'a/x.txt' and 'b/x.txt' stored without
 // their paths, would meet. The first file selected under a name keeps it;
 // a later, different file (the same file reached again through another
-// mask or path keeps today's replace rules) goes to the failure dialogue.
+// mask or path follows the overwrite rules) goes to the failure dialogue.
 // A name that the OEM code page cannot hold is flagged to be written in
 // UTF-8 (engine/format/entry_name.h), so such names stay apart too.
 //

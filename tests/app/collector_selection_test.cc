@@ -252,6 +252,12 @@ TEST_F(CollectorSelectionTest, OldArchiveSpelledInUpperCaseIsRemoved) {
   testing::ExpectVerified(site_.archive(), site_.data_dir());
 }
 
+TEST(FormMainSelectionSettingsTest, EveryAttributeButTheFolderBit) {
+  ScriptedUi ui;
+  TFormMain form(ui);
+  EXPECT_EQ(form.ZipArchiver.Options.SearchAttr, 10431 & ~0x10);
+}
+
 TEST(FormMainArchiveNameTest, ByteThatIsNoUtf8CountsAsOneCharacter) {
   EXPECT_EQ(TFormMain::ArchiveNameFor("/x/lat/D\xE9ta/"),
             "/x/lat/Orvane.zip");

@@ -17,26 +17,7 @@ namespace {
 
 using NameList = std::vector<std::string>;
 
-constexpr int32_t kSameNameError = 63;
-
-class SelectionNamesTest : public SelectionTest {
- protected:
-  // Every failure is answered `answer`.
-  void AnswerFailures(TZAAction answer) {
-    core_.OnProcessFileFailure = [answer](Component*, const std::string&,
-                                          TZAProcessOperation, int32_t,
-                                          int32_t, const std::string&,
-                                          TZAAction& action) {
-      action = answer;
-    };
-  }
-
-  std::vector<std::string> FailedFiles() const {
-    std::vector<std::string> files;
-    for (const auto& failure : core_.failures) files.push_back(failure.file);
-    return files;
-  }
-};
+using SelectionNamesTest = SelectionTest;
 
 TEST_F(SelectionNamesTest, NamesCollidingAfterThePathIsStrippedAreReported) {
   File("a.dat", "top");

@@ -53,10 +53,7 @@ TEST_F(SelectionTest, NoPathWithRecursionKeepsOneEntryPerName) {
   Folder("sub");
   File("sub/a.dat");
   core_.Options.StorePath = spNoPath;
-  core_.OnProcessFileFailure = [](Component*, const std::string&,
-                                  TZAProcessOperation, int32_t, int32_t,
-                                  const std::string&,
-                                  TZAAction& action) { action = fxaIgnore; };
+  AnswerFailures(fxaIgnore);
 
   core_.Options.OverwriteMode = omAlways;
   Scan({"*.dat"}, true);

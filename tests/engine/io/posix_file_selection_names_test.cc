@@ -16,22 +16,7 @@ namespace {
 
 using NameList = std::vector<std::string>;
 
-class PosixSelectionNamesTest : public SelectionTest {
- protected:
-  void IgnoreFailures() {
-    core_.OnProcessFileFailure = [](Component*, const std::string&,
-                                    TZAProcessOperation, int32_t, int32_t,
-                                    const std::string&, TZAAction& action) {
-      action = fxaIgnore;
-    };
-  }
-
-  std::vector<std::string> FailedFiles() const {
-    std::vector<std::string> files;
-    for (const auto& failure : core_.failures) files.push_back(failure.file);
-    return files;
-  }
-};
+using PosixSelectionNamesTest = SelectionTest;
 
 TEST_F(PosixSelectionNamesTest, NamesDifferingOnlyInCaseKeepTheFirstAndReportTheRest) {
   File("CUST.dat", "upper");
@@ -39,7 +24,7 @@ TEST_F(PosixSelectionNamesTest, NamesDifferingOnlyInCaseKeepTheFirstAndReportThe
   File("Cust.DAT", "mixed");
   File("\xC3\x89" "COLE.dat", "upper");  // ÉCOLE.dat
   File("\xC3\xA9" "cole.dat", "lower");  // école.dat
-  IgnoreFailures();
+  AnswerFailures(fxaIgnore);
 
   Scan({"*.dat"});
 
@@ -113,7 +98,7 @@ TEST_F(PosixSelectionNamesTest, AnsiNamesAreNeverFlagged) {
 TEST_F(PosixSelectionNamesTest, InvalidBytesThatMakeTheSameNameAreReported) {
   File("D\xE9ta.dat", "latin-1");
   File("D\xE8ta.dat", "another");
-  IgnoreFailures();
+  AnswerFailures(fxaIgnore);
 
   Scan({"*.dat"});
 
