@@ -50,19 +50,26 @@ TEST(TzipRunTest, UnreadableSubFolderIsReportedAndExitIsFour) {
             "src/a.txt\nsrc/sub/\n");
 }
 
-TEST(TzipRunTest, EverythingArchivedExitsZero) {
+// The same status when a file cannot be read while the archive is written.
+TEST(TzipRunTest, FileIgnoredWhileWritingAlsoExitsFour) {
   test::TempDir dir;
   dir.WriteFile("a.txt", "a");
+  const std::string locked = dir.WriteFile("b.txt", "b");
   platform::FaultEnv env;
   engine::ScriptedDialogService dialogs;
   TzipOptions options;
   options.archive = dir.Join("t.zip");
-  options.masks = {dir.Join("a.txt")};
+  options.masks = {dir.Join("*.txt")};
   std::ostringstream out;
   std::ostringstream err;
 
   EXPECT_EQ(RunTzip(options, out, err, env, dialogs, false), 0) << err.str();
   EXPECT_TRUE(dialogs.boxes.empty());
+
+  env.RefuseOpen(locked);
+  dialogs.answers = {engine::mrIgnore};
+  EXPECT_EQ(RunTzip(options, out, err, env, dialogs, false), 4) << err.str();
+  EXPECT_EQ(dialogs.boxes.size(), 1u);
 }
 
 }  // namespace
