@@ -24,7 +24,8 @@ done
 
 status=0
 echo "=== fuzz"
-if ! scripts/fuzz.sh "${TESSALY_FUZZ_SECONDS:-60}" build/release/app/tzip; then
+# Seconds per fuzz target (two targets).
+if ! scripts/fuzz.sh "${TESSALY_FUZZ_SECONDS:-30}" build/release/app/tzip; then
   echo "fuzz: FAILED"
   status=1
 fi
