@@ -58,7 +58,8 @@ void FaultEnv::RefuseOpen(const std::string& path, ErrorKind kind) {
 }
 
 void FaultEnv::RefuseFind(const std::string& folder, ErrorKind kind) {
-  refused_finds_.emplace_back(IncludeTrailingPathDelimiter(folder), kind);
+  refused_finds_.emplace_back(
+      NormalizePathDelimiters(IncludeTrailingPathDelimiter(folder)), kind);
 }
 
 void FaultEnv::FailNthWrite(int64_t n, ErrorKind kind, const std::string& path,
@@ -126,8 +127,9 @@ std::vector<FoundFile> FaultEnv::FindFiles(const std::string& pattern,
                                            uint32_t attribute_filter,
                                            ErrorKind* error) {
   const std::string folder = ExtractFilePath(pattern);
+  const std::string normalized = NormalizePathDelimiters(folder);
   for (const auto& [refused_folder, kind] : refused_finds_) {
-    if (refused_folder == folder) {
+    if (refused_folder == normalized) {
       if (error != nullptr) *error = kind;
       return {};
     }

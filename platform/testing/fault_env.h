@@ -51,8 +51,9 @@ class FaultEnv : public EnvWrapper {
   // so the caller finds it but cannot open it. Fires once.
   void DeleteAfterFind(const std::string& path);
 
-  // FindFiles of every pattern in the folder `folder` (compared as given,
-  // with or without its trailing delimiter) lists nothing and fails with
+  // FindFiles of every pattern in the folder `folder` (compared as given
+  // but for the kind of its delimiters, with or without the trailing one)
+  // lists nothing and fails with
   // `kind`, as a folder that may not be read does.
   void RefuseFind(const std::string& folder,
                   ErrorKind kind = ErrorKind::kAccessDenied);
