@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/format/signatures.h"
 #include "tests/engine/io/selection_fixture.h"
 
 namespace tessaly::engine::test {
