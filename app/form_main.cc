@@ -82,6 +82,9 @@ TFormMain::TFormMain(UserInterface& ui, platform::Env& env)
   ZipArchiver.SpanningOptions.VolumeSize = engine::vsCustom;
   ZipArchiver.SpanningOptions.SetCustomVolumeSize(2097152);
   ZipArchiver.Options.Recurse = false;
+  // Files of the data folder only: a sub-folder whose name matches a mask
+  // ("backup.dat") is not packed with its content.
+  ZipArchiver.Options.SearchAttr &= ~static_cast<int32_t>(platform::kAttrDirectory);
   ZipArchiver.Options.StorePath = engine::spNoPath;
   ZipArchiver.Options.FlushBuffers = true;
   ZipArchiver.Options.OEMFileNames = true;
@@ -213,12 +216,12 @@ std::string TFormMain::VolumeExtension(int32_t n) {
 
 std::string TFormMain::ArchiveNameFor(std::string_view data_path) {
   // Cut whole characters, so a non-ASCII folder name never leaves half a
-  // character behind.
+  // character behind; a byte that begins no complete character counts as
+  // one.
   std::vector<size_t> starts;
   for (size_t i = 0; i < data_path.size();) {
     starts.push_back(i);
-    i += static_cast<size_t>(
-        platform::AnsiCharLength(static_cast<unsigned char>(data_path[i])));
+    i += platform::AnsiCharLength(data_path, i);
   }
   const size_t keep = starts.size() > 5 ? starts[starts.size() - 5] : 0;
   return std::string(data_path.substr(0, keep)) + "Orvane.zip";
@@ -243,11 +246,17 @@ std::string TFormMain::LocateDataPath() {
   return path;
 }
 
-void TFormMain::ZipData() {
-  if (env_.FileExists(FArchiveName)) env_.RemoveFile(FArchiveName);
-  for (int32_t n = 1; n <= 19; ++n) {
+void TFormMain::RemoveOutput() {
+  // Closed first: an open volume cannot be deleted on Windows.
+  ZipArchiver.Close();
+  RemoveAnyCase(FArchiveName);
+  for (int32_t n = 1; n <= std::max(19, FVolumeCount - 1); ++n) {
     RemoveAnyCase(platform::ChangeFileExt(FArchiveName, VolumeExtension(n)));
   }
+}
+
+void TFormMain::ZipData() {
+  RemoveOutput();
 
   ZipArchiver.FileName = FArchiveName;
   ZipArchiver.BaseDir = FDataPath;
@@ -256,9 +265,11 @@ void TFormMain::ZipData() {
   ZipArchiver.FileMasks.Add(FDataPath + "*.rpt");
   ZipArchiver.FileMasks.Add(FDataPath + "*.bmp");
 
+  bool nothing_to_send = false;
   try {
     ZipArchiver.Open(engine::kOpenCreate);
     ZipArchiver.AddMatchingFiles();
+    nothing_to_send = ZipArchiver.DirManager->Dir.Count() == 0;
     ZipArchiver.Close();
   } catch (const platform::Exception& e) {
     ShowException(e.ClassName(), e.Message(), " during zipping!");
@@ -275,14 +286,11 @@ void TFormMain::ZipData() {
   }
   // Rolled back (Abort, a volume that could not be had, or abandoned).
   if (ZipArchiver.LastUpdate().Outcome != engine::uoApplied) FFailed = true;
-}
-
-void TFormMain::RemoveOutput() {
-  // Closed first: an open volume cannot be deleted on Windows.
-  ZipArchiver.Close();
-  RemoveAnyCase(FArchiveName);
-  for (int32_t n = 1; n < FVolumeCount; ++n) {
-    RemoveAnyCase(platform::ChangeFileExt(FArchiveName, VolumeExtension(n)));
+  // A missing or unreadable data folder, or one without data files: an
+  // empty archive is no data to send.
+  if (nothing_to_send) {
+    FFailed = true;
+    RemoveOutput();
   }
 }
 
@@ -325,7 +333,8 @@ std::vector<std::string> TFormMain::NamesAnyCase(const std::string& name) {
   const std::string wanted =
       platform::AnsiUpperCase(platform::ExtractFileName(name));
   std::vector<std::string> names;
-  for (const platform::FoundFile& found : env_.FindFiles(name, 0)) {
+  constexpr uint32_t kAnyFile = platform::kAttrHidden | platform::kAttrSystem;
+  for (const platform::FoundFile& found : env_.FindFiles(name, kAnyFile)) {
     if (platform::AnsiUpperCase(found.name) == wanted) {
       names.push_back(folder + found.name);
     }

@@ -103,7 +103,8 @@ class TFormMain : public engine::Component {
   static std::string VolumeExtension(int32_t n);
 
   // The archive name for a data folder given with its trailing delimiter:
-  // the folder less its last five characters (UTF-8 sequences), followed by
+  // the folder less its last five characters (UTF-8 sequences; a byte that
+  // begins no complete sequence is one character), followed by
   // "Orvane.zip"; just "Orvane.zip" when five or fewer remain.
   static std::string ArchiveNameFor(std::string_view data_path);
 
@@ -118,12 +119,14 @@ class TFormMain : public engine::Component {
   // Reads the data folder from the registry (with a trailing delimiter; ""
   // when unknown) and sets FArchiveName.
   std::string LocateDataPath();
-  // Removes the previous output and runs the archiver; sets FFailed.
+  // Removes the previous output and runs the archiver; sets FFailed, also
+  // when the archive would hold no file (its output is then removed).
   void ZipData();
+  // Closes the archiver and deletes the archive and its volumes (01 to 19,
+  // or as many as this run made), whatever the letter case of their names.
+  void RemoveOutput();
   // Shows which files were written.
   void ShowResult();
-  // Closes the archiver and deletes the archive and the volumes it made.
-  void RemoveOutput();
   // Pumps the window's messages from a progress event; Cancel once the
   // collection has been abandoned.
   void PumpDuringWork(bool& Cancel);

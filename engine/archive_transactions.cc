@@ -114,6 +114,7 @@ void TZABaseArchiver::BeginUpdate() {
     TZADirArray& dir = DirManager->Dir;
     for (int32_t i = 0; i < dir.Count(); ++i) dir.ItemPtr(i).Pending = false;
     DirManager->SavedDir.Assign(dir);
+    SelectionLeftOut.clear();
   }
   ++UpdateCount;
 }
@@ -150,14 +151,8 @@ void TZABaseArchiver::AddMatchingFiles() {
     // half-written volumes into the archive.
     TStringList exclusions;
     exclusions.Assign(ExclusionMasks);
-    exclusions.Add(ResolvePath("", FileName, CurrentBaseDir));
-    if (spanning_mode_ == smSplitting) {
-      for (int32_t i = 0;; ++i) {
-        const std::string volume =
-            ExistingVolumeName(MakeVolumeName(FileName, i, false));
-        if (volume.empty()) break;
-        exclusions.Add(ResolvePath("", volume, CurrentBaseDir));
-      }
+    for (const std::string& name : ArchiveFileNames()) {
+      exclusions.Add(ResolvePath("", name, CurrentBaseDir));
     }
     ScanFileMasks(FileMasks, Options.SearchAttr, Options.Recurse,
                   /*move=*/false, exclusions);

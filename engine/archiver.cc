@@ -236,7 +236,8 @@ void TZABaseArchiver::DoProcessFileFailure(const std::string& FileName,
     return;
   }
   DialogResult answer;
-  if (NativeError == 61) {
+  // Retrying changes neither a name that is too long nor one that is taken.
+  if (NativeError == 61 || NativeError == kSameNameError) {
     answer = Dialogs().MessageBox(DialogKind::kConfirmation, ErrorMessage,
                                   kButtonAbort | kButtonIgnore);
   } else {

@@ -51,7 +51,7 @@ constexpr std::array<std::string_view, kEngineMessageSlots> kMessages = {
     "Cannot delete folder \"%s\"",                                        // 35
     "File name is too long: \r\n\"%s\"",                                  // 36
     "Multiple transactions are not supported for multi-volume archives",  // 37
-    "",                                                                   // 38
+    "Files \"%s\" and \"%s\" would be stored under the same name \"%s\"",  // 38
     "",                                                                   // 39
     "",                                                                   // 40
 };
@@ -72,6 +72,7 @@ constexpr std::array<CodeEntry, kEngineCodeCount> kCodes = {{
     {42, 6},  {43, 23}, {44, 24}, {45, 24}, {46, 25}, {47, 26}, {48, 27},
     {49, 28}, {50, 29}, {51, 30}, {52, 31}, {53, 6},  {54, 6},  {55, 32},
     {56, 33}, {57, 27}, {58, 34}, {59, 34}, {60, 35}, {61, 36}, {62, 37},
+    {63, 38},
 }};
 
 }  // namespace

@@ -1,6 +1,6 @@
 // EZAException: every failure the archive engine detects by itself. It is
-// built from an engine code (0..62); a fixed code table maps the code to one
-// of 38 message texts, which may be filled with arguments, prefixed with the
+// built from an engine code (0..63); a fixed code table maps the code to one
+// of 39 message texts, which may be filled with arguments, prefixed with the
 // raising archiver's name and always end with the code as a five-digit
 // "native error":
 //
@@ -22,11 +22,16 @@
 
 namespace tessaly::engine {
 
-// Number of engine codes (0..62) and of message texts (0..37); the message
-// table has three more, empty, slots (38..40) that no code selects.
-inline constexpr int32_t kEngineCodeCount = 63;
-inline constexpr int32_t kEngineMessageCount = 38;
+// Number of engine codes (0..63) and of message texts (0..38); the message
+// table has two more, empty, slots (39, 40) that no code selects.
+inline constexpr int32_t kEngineCodeCount = 64;
+inline constexpr int32_t kEngineMessageCount = 39;
 inline constexpr int32_t kEngineMessageSlots = 41;
+
+// Raised (and offered to the failure dialogue) when a later file of one
+// selection would be stored under the name of a file selected before it:
+// the first source, the second source, the stored name.
+inline constexpr int32_t kSameNameError = 63;
 
 // The message number of an engine code, or 0 ("Unknown error") for a code
 // that is not in the code table.
@@ -57,7 +62,7 @@ class EZAException : public platform::Exception {
   EZAException(int32_t code, std::initializer_list<FormatArg> args,
                const Component* archiver = nullptr);
 
-  // The message number (0..37) the code selected; 0 for unknown codes.
+  // The message number (0..38) the code selected; 0 for unknown codes.
   int32_t ErrorCode() const noexcept { return error_code_; }
   // The code that was raised.
   int32_t NativeError() const noexcept { return native_error_; }

@@ -32,6 +32,10 @@ bool Env::DirectoryExists(const std::string& path) {
   return attributes != -1 && (attributes & kAttrDirectory) != 0;
 }
 
+std::string Env::FolderId(const std::string& path) {
+  return DirectoryExists(path) ? FileId(path) : std::string();
+}
+
 std::string Env::NearestExistingFolder(const std::string& path) {
   std::string probe = path.empty() ? CurrentDirectory() : path;
   while (!probe.empty() && !DirectoryExists(probe)) {

@@ -168,9 +168,15 @@ class Env {
   //   other entries always.
   // - Order: by upper-cased name (platform/find_match.h SortFoundFiles),
   //   as NTFS lists a folder, whatever the file system.
-  // A missing or unreadable folder gives an empty list.
+  // A folder that cannot be listed gives an empty list, and the reason in
+  // *error when `error` is not null: kNotFound when the folder does not
+  // exist (or is not a folder), kAccessDenied when it may not be read (also
+  // when an entry in it cannot be examined for that reason), kIOError for
+  // anything else. *error is kNone when the folder was listed, whether or
+  // not anything matched; an entry that vanishes meanwhile is left out.
   virtual std::vector<FoundFile> FindFiles(const std::string& pattern,
-                                           uint32_t attribute_filter) = 0;
+                                           uint32_t attribute_filter,
+                                           ErrorKind* error = nullptr) = 0;
 
   // --- File properties ----------------------------------------------------
 
@@ -215,14 +221,18 @@ class Env {
   // The size of a file in bytes; -1 when it is missing or a folder.
   virtual int64_t FileSize(const std::string& path) = 0;
 
-  // A text that names the folder `path` leads to, the same for every path
-  // of that folder (through symbolic links or junctions): POSIX device and
-  // inode, Windows volume serial number and file index. "" when it cannot
-  // be told (missing, not a folder, or an Env without such identities).
-  virtual std::string FolderId(const std::string& path) {
+  // A text that names the file or folder `path` leads to, the same for
+  // every path of it (through symbolic links, hard links or junctions) and
+  // different for every other file: POSIX device and inode, Windows volume
+  // serial number and file index. "" when it cannot be told (missing, or an
+  // Env without such identities).
+  virtual std::string FileId(const std::string& path) {
     (void)path;
     return std::string();
   }
+
+  // FileId of a folder; "" for a file or when `path` is no folder.
+  std::string FolderId(const std::string& path);
 
   // --- Opening and changing files -----------------------------------------
 
@@ -316,8 +326,9 @@ class EnvWrapper : public Env {
   Env& target() const { return target_; }
 
   std::vector<FoundFile> FindFiles(const std::string& pattern,
-                                   uint32_t attribute_filter) override {
-    return target_.FindFiles(pattern, attribute_filter);
+                                   uint32_t attribute_filter,
+                                   ErrorKind* error = nullptr) override {
+    return target_.FindFiles(pattern, attribute_filter, error);
   }
   int32_t FileAttributes(const std::string& path) override {
     return target_.FileAttributes(path);
@@ -335,8 +346,8 @@ class EnvWrapper : public Env {
   int64_t FileSize(const std::string& path) override {
     return target_.FileSize(path);
   }
-  std::string FolderId(const std::string& path) override {
-    return target_.FolderId(path);
+  std::string FileId(const std::string& path) override {
+    return target_.FileId(path);
   }
   std::unique_ptr<File> OpenFile(const std::string& path, uint16_t mode,
                                  ErrorKind* error = nullptr) override {

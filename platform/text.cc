@@ -123,6 +123,16 @@ size_t Utf8SequenceLength(std::string_view utf8, size_t pos) {
   return n;
 }
 
+bool IsValidUtf8(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) {
+    int length;
+    if (Decode(text, i, &length) == kInvalid) return false;
+    i += length;
+  }
+  return true;
+}
+
 std::string Utf8ToCp437(std::string_view utf8) {
   static const std::array<OemEntry, 128> index = MakeOemIndex();
   std::string out;

@@ -97,6 +97,10 @@ int Utf8SequenceLength(unsigned char lead);
 // REQUIRES: pos < utf8.size().
 size_t Utf8SequenceLength(std::string_view utf8, size_t pos);
 
+// Whether `text` is valid UTF-8 throughout (RFC 3629: no overlong forms,
+// surrogates or code points above U+10FFFF).
+bool IsValidUtf8(std::string_view text);
+
 // Appends the UTF-8 form of one code point (up to U+10FFFF) to `out`.
 void AppendUtf8(std::string& out, char32_t code_point);
 

@@ -31,17 +31,14 @@
 #include "engine/directory/signature_scanner.h"
 #include "engine/format/byte_codec.h"
 #include "engine/format/central_header.h"
+#include "engine/format/entry_name.h"
 #include "engine/format/local_header.h"
 #include "engine/format/signatures.h"
 #include "engine/format/zip64_extra.h"
 #include "engine/za_exception.h"
 #include "platform/exception.h"
-#include "platform/text.h"
 
 namespace tessaly::engine {
-
-// Shared with the recovery scan (dir_recovery.cc).
-std::string DecodeEntryName(std::string raw, uint16_t flags, bool oem);
 
 namespace {
 
@@ -206,16 +203,6 @@ int32_t ClampVolume(uint64_t volume) {
 }
 
 }  // namespace
-
-std::string DecodeEntryName(std::string raw, uint16_t flags, bool oem) {
-  const size_t nul = raw.find('\0');
-  if (nul != std::string::npos) raw.resize(nul);
-  // A name flagged as UTF-8 is UTF-8 whatever OEMFileNames says; in memory
-  // names are ANSI text, so that they compare with the file system's.
-  if ((flags & kFlagUtf8Name) != 0) return platform::Utf8ToAnsi(raw);
-  if (oem) return platform::OemToAnsi(raw);
-  return raw;
-}
 
 bool TZADirManager::FindEndRecord(uint32_t signature, engine::EndRecord& record,
                                   int64_t& position) {

@@ -35,14 +35,13 @@
 #include "engine/directory/signature_scanner.h"
 #include "engine/format/byte_codec.h"
 #include "engine/format/data_descriptor.h"
+#include "engine/format/entry_name.h"
 #include "engine/format/local_header.h"
 #include "engine/format/signatures.h"
 #include "engine/format/zip64_extra.h"
 #include "engine/za_exception.h"
 
 namespace tessaly::engine {
-
-std::string DecodeEntryName(std::string raw, uint16_t flags, bool oem);
 
 namespace {
 

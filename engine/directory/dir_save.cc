@@ -26,6 +26,7 @@
 #include "engine/directory/signature_scanner.h"
 #include "engine/format/byte_codec.h"
 #include "engine/format/central_header.h"
+#include "engine/format/entry_name.h"
 #include "engine/format/signatures.h"
 #include "engine/format/zip64.h"
 #include "engine/format/zip64_extra.h"
@@ -33,7 +34,6 @@
 #include "platform/env.h"
 #include "platform/file_stream.h"
 #include "platform/memory_stream.h"
-#include "platform/text.h"
 
 namespace tessaly::engine {
 
@@ -113,11 +113,7 @@ void TZADirManager::SaveDir(bool append_at_end, platform::Stream* stream) {
     const TDirItem& item = Dir.ItemPtr(i);
     const std::string& name = item.StoredName;
     std::string& written = names[static_cast<size_t>(i)];
-    if ((item.header.flags & kFlagUtf8Name) != 0) {
-      written = platform::AnsiToUtf8(name);
-    } else {
-      written = oem ? platform::AnsiToOem(name) : name;
-    }
+    written = EncodeEntryName(name, item.header.flags, oem);
     if (written.size() > kMaxField16) {
       throw EZAException(kNameTooLongError, {name}, component);
     }

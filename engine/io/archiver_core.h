@@ -21,7 +21,10 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/archiver_events.h"
@@ -137,7 +140,16 @@ class ArchiverCore : public Component, public DirOwner {
 
   // ---- File selection (file_selection.cc) ---------------------------------
   // Walks the file system for every mask and queues pending items in Dir.
-  // Holds ScanLock and swaps CurrentBaseDir for the whole scan.
+  // Holds ScanLock and swaps CurrentBaseDir for the whole scan. The
+  // archive's own files (ArchiveFileNames) are never selected, by whatever
+  // path they are reached. A file that would be stored under the name of
+  // one selected before it in the same scan (letter case ignored, as the
+  // directory ignores it), and a folder that exists but cannot be listed,
+  // go to DoProcessFileFailure (kSameNameError; 33 with the folder's name):
+  // Retry tries again, Ignore leaves the file or folder out and counts it
+  // in FilesLeftOut, and Abort drops everything the update transaction
+  // queued (Dir goes back to SavedDir, UpdateCount to 0) and returns.
+  // REQUIRES: an open update transaction (AddMatchingFiles opens one).
   void ScanFileMasks(const TStringList& masks, int32_t search_attr,
                      bool recurse, bool move, const TStringList& exclusions);
   void ScanFolder(const std::string& folder, const std::string& root,
@@ -220,6 +232,9 @@ class ArchiverCore : public Component, public DirOwner {
   // ---- Volumes (volume_naming.cc, volume_writer.cc) -----------------------
   std::string MakeVolumeName(const std::string& name, int32_t index,
                              bool try_other);
+  // The archive's own files: FileName and, for a split archive, every
+  // volume that exists now, under its name on disk.
+  std::vector<std::string> ArchiveFileNames();
   // The name under which the volume file `name` exists: `name` itself, or,
   // when that is missing, a file in the same folder whose name differs only
   // in letter case (case-sensitive file systems; the first in byte order
@@ -325,6 +340,11 @@ class ArchiverCore : public Component, public DirOwner {
   bool ProgressEnabled = false;
   bool RebuildDirectory = true;
   bool UpdateApplied = false;
+  // Sources the selection of the running update transaction left out (a
+  // failure answered Ignore, or a second file for a name already taken),
+  // from the outermost BeginUpdate; the apply step hands them on to
+  // LastUpdate().FilesLeftOut.
+  std::vector<std::string> SelectionLeftOut;
   std::unique_ptr<TZADirManager> DirManager;  // while an archive is open
   uint16_t EntryMethod = 0xFFFF;
   double FileBytesDone = 0;
@@ -339,11 +359,27 @@ class ArchiverCore : public Component, public DirOwner {
   bool in_memory_ = false;
 
   // State of the running scan (file_selection.cc).
-  bool scan_move_ = false;
-  const TStringList* scan_exclusions_ = nullptr;
-  int32_t scan_search_attr_ = 0;
-  // Identities (platform::Env::FolderId) of the folders ScanFolder is in.
-  std::vector<std::string> scan_folder_ids_;
+  struct ScanState {
+    bool move = false;
+    const TStringList* exclusions = nullptr;
+    int32_t search_attr = 0;
+    // Identities (platform::Env::FolderId) of the folders ScanFolder is in.
+    std::vector<std::string> folder_ids;
+    // Identities (platform::Env::FileId) of the archive's own files.
+    std::vector<std::string> archive_ids;
+    // Every stored name selected so far, as a reader gets it back and
+    // lower-cased as the directory compares names, with the full name of
+    // the file it was selected from.
+    std::unordered_map<std::string, std::string> selected;
+    // Folders that could not be listed and were left out.
+    std::unordered_set<std::string> unlisted;
+  };
+  ScanState scan_;
+  // The entries FindFiles gives for `pattern`; std::nullopt when its folder
+  // exists but cannot be listed and the host left it out (see
+  // ScanFileMasks). A missing folder lists nothing.
+  std::optional<std::vector<platform::FoundFile>> ListFolder(
+      const std::string& pattern, uint32_t attribute_filter);
 
   // State of the running apply step (entry_pipeline.cc).
   int32_t first_change_ = 0;

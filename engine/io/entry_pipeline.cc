@@ -360,6 +360,8 @@ void ArchiverCore::ApplyUpdate() {
   if (DirManager == nullptr) return;
   TZADirArray& dir = DirManager->Dir;
   last_update_ = TZAUpdateResult{};
+  last_update_.FilesLeftOut = std::move(SelectionLeftOut);
+  SelectionLeftOut.clear();
   if (archive_stream_ == nullptr) {
     // A volume request declined earlier left no stream to write to.
     RestoreDirectory(*DirManager);

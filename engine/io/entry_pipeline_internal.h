@@ -31,11 +31,6 @@ inline bool ChangesDirectoryOnly(TZAProcessOperation operation) {
 // (Not const: the name index of `saved` is consulted.)
 int32_t FindOldItem(TZADirArray& saved, const TDirItem& item);
 
-// The bytes of `name` (ANSI text) as they are written into a header with
-// the general-purpose `flags`: UTF-8 when the flags mark the name as UTF-8
-// (bit 11), else the OEM code page when `oem`, else unchanged.
-std::string NameBytes(const std::string& name, uint16_t flags, bool oem);
-
 // Records where an item's local header lies: in the 32-bit field, or as
 // 0xFFFFFFFF there with the position in Zip64LocalOffset (and the Zip64 mark
 // set) when the position is 0xFFFFFFFF or beyond or `mode` is zmAlways.

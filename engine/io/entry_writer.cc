@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "engine/format/byte_codec.h"
+#include "engine/format/entry_name.h"
 #include "engine/format/local_header.h"
 #include "engine/format/signatures.h"
 #include "engine/format/zip64_extra.h"
@@ -84,11 +85,6 @@ int32_t FindOldItem(TZADirArray& saved, const TDirItem& item) {
     }
   }
   return first_same_name >= 0 ? first_same_name : first_same_place;
-}
-
-std::string NameBytes(const std::string& name, uint16_t flags, bool oem) {
-  if ((flags & kFlagUtf8Name) != 0) return platform::AnsiToUtf8(name);
-  return oem ? platform::AnsiToOem(name) : name;
 }
 
 void SetLocalOffset(TDirItem& item, int64_t position, TZip64Mode mode) {
@@ -346,13 +342,14 @@ bool ArchiverCore::WriteEntry(int32_t index) {
       version = item.HasZip64          ? kVersionZip64
                 : Options.OEMFileNames ? kVersionOem
                                        : kVersionAnsi;
+      version = VersionForName(version, item.header.flags);
     } else {
       version = item.HasZip64 ? kAltVersionZip64 : kAltVersion;
     }
     item.header.version_needed = version;
     item.header.version_made_by = version;
 
-    const std::string name = pipeline::NameBytes(
+    const std::string name = EncodeEntryName(
         item.StoredName, item.header.flags, Options.OEMFileNames);
     LocalHeader local;
     local.signature = SignaturesFor(ZipFormat).local;
@@ -610,7 +607,7 @@ void ArchiverCore::CopyEntry(int32_t index) {
   std::vector<uint8_t> head(head_bytes.begin(), head_bytes.end());
   if (rename && local_valid) {
     // The local header keeps its flags, so the name is written as they say.
-    const std::string name = pipeline::NameBytes(item.StoredName, local->flags,
+    const std::string name = EncodeEntryName(item.StoredName, local->flags,
                                                  Options.OEMFileNames);
     local->name_length = static_cast<uint16_t>(name.size());
     head = EncodeLocalHeader(*local);

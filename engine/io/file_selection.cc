@@ -11,21 +11,41 @@
 //
 // A found file becomes an item through PrepareItem: its stored name is
 // formed (engine/io/path_rules.h), the host may change it, and an entry of
-// the same name (from the archive, or from an earlier mask of this scan) is
-// replaced or kept according to the overwrite mode. Nothing is written
-// here; the items stay pending until the update is applied.
+// the same name that the archive had before the scan is replaced or kept
+// according to the overwrite mode. Nothing is written here; the items stay
+// pending until the update is applied.
+//
+// One file never silently takes the place of another. Names are compared
+// as the directory compares them, ignoring letter case, and in the form a
+// reader of the archive gets back (after the code-page conversion), so
+// 'CUST.dat' and 'cust.dat', or 'a/x.txt' and 'b/x.txt' stored without
+// their paths, would meet. The first file selected under a name keeps it;
+// a later, different file (the same file reached again through another
+// mask or path follows the overwrite rules) goes to the failure dialogue.
+// A name that the OEM code page cannot hold is flagged to be written in
+// UTF-8 (engine/format/entry_name.h), so such names stay apart too.
+//
+// The archive's own files are recognised by identity (device and inode,
+// or volume serial number and file index), not by path, so the archive is
+// not packed into itself when it is reached through a symbolic link.
 //
 // All file system access goes through env(), so that tests can inject
-// faults. Selection itself raises nothing: what cannot be found or listed
-// adds nothing. Exceptions of event handlers and of invalid masks pass
-// through, with CurrentBaseDir and the scan state restored.
+// faults. A mask that matches nothing, or names a folder that does not
+// exist, adds nothing; a folder that exists but cannot be listed goes to
+// the failure dialogue like a file that cannot be read. An Abort answer
+// ends the scan and drops the transaction's pending work. Exceptions of
+// event handlers and of invalid masks pass through, with CurrentBaseDir and
+// the scan state restored.
 
 #include <algorithm>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "engine/format/entry_name.h"
 #include "engine/format/signatures.h"
 #include "engine/io/archiver_core.h"
 #include "engine/io/mask.h"
@@ -33,6 +53,7 @@
 #include "engine/za_exception.h"
 #include "platform/path.h"
 #include "platform/stream.h"
+#include "platform/text.h"
 
 namespace tessaly::engine {
 namespace {
@@ -43,6 +64,39 @@ constexpr uint32_t kFolderSearch = 0x16;
 // A file with no attribute bits at all is taken only when the filter holds
 // every bit such a plain file could be thought to have.
 constexpr uint32_t kPlainFileBits = 0x20 | 0x01 | 0x02 | 0x04;
+// "Cannot open file": a source file, or here a folder, that cannot be read.
+constexpr int32_t kCannotOpenError = 33;
+
+// Thrown when the host answers Abort to a failure of selection; caught by
+// ScanFileMasks, which drops the transaction's work.
+struct ScanAborted {};
+
+// The key under which a stored name is taken within one scan: the name a
+// reader of the archive gets back, lower-cased as directory lookups are.
+std::string SelectionKey(const std::string& name, bool oem) {
+  return platform::AnsiLowerCase(WrittenEntryName(name, oem));
+}
+
+// Whether the full names `a` and `b` lead to one file: the same file met
+// again through another mask or another path is no second source.
+bool SameFile(platform::Env& env, const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  const std::string id = env.FileId(a);
+  return !id.empty() && id == env.FileId(b);
+}
+
+// Offers a failure of selection to the host. Returns true for Retry; for
+// Ignore counts one left out and returns false; Abort throws ScanAborted.
+bool RetryAfter(ArchiverCore& core, const std::string& file,
+                const EZAException& failure, bool move) {
+  TZAAction action = fxaIgnore;
+  core.DoProcessFileFailure(file, move ? poMove : poAdd, failure.NativeError(),
+                            failure.ErrorCode(), failure.what(), action);
+  if (action == fxaRetry) return true;
+  if (action == fxaAbort) throw ScanAborted{};
+  core.SelectionLeftOut.push_back(file);
+  return false;
+}
 
 PathContext MakeContext(ArchiverCore& core) {
   PathContext context;
@@ -103,30 +157,58 @@ void ArchiverCore::ScanFileMasks(const TStringList& masks, int32_t search_attr,
   struct Restore {
     ArchiverCore& core;
     std::string base_dir;
-    bool move;
-    const TStringList* exclusions;
-    int32_t search_attr;
+    ScanState scan;
     ~Restore() {
       core.CurrentBaseDir = std::move(base_dir);
-      core.scan_move_ = move;
-      core.scan_exclusions_ = exclusions;
-      core.scan_search_attr_ = search_attr;
+      core.scan_ = std::move(scan);
     }
-  } restore{*this, CurrentBaseDir, scan_move_, scan_exclusions_,
-            scan_search_attr_};
+  } restore{*this, CurrentBaseDir, std::exchange(scan_, ScanState{})};
 
   // With the system's delimiters, as the names found on disk are written:
   // full names and masks are compared as text.
   CurrentBaseDir = platform::NormalizePathDelimiters(
       ResolvePath(BaseDir, "", restore.base_dir));
-  scan_move_ = move;
-  scan_exclusions_ = &exclusions;
-  scan_search_attr_ = search_attr;
+  scan_.move = move;
+  scan_.exclusions = &exclusions;
+  scan_.search_attr = search_attr;
+  for (const std::string& name : ArchiveFileNames()) {
+    std::string id = env().FileId(name);
+    if (!id.empty()) scan_.archive_ids.push_back(std::move(id));
+  }
 
-  for (int i = 0; i < masks.Count(); ++i) {
-    const std::string mask = masks.Get(i);
-    const std::string folder = CurrentBaseDir;
-    ScanFolder(folder, folder, mask, recurse);
+  try {
+    for (int i = 0; i < masks.Count(); ++i) {
+      const std::string mask = masks.Get(i);
+      const std::string folder = CurrentBaseDir;
+      ScanFolder(folder, folder, mask, recurse);
+    }
+  } catch (const ScanAborted&) {
+    // As an Abort while the update is applied: nothing of the transaction
+    // remains to be written. (Items queued by selection own no stream.)
+    DirManager->Dir.Assign(DirManager->SavedDir);
+    UpdateCount = 0;
+  }
+}
+
+std::optional<std::vector<platform::FoundFile>> ArchiverCore::ListFolder(
+    const std::string& pattern, uint32_t attribute_filter) {
+  std::string folder = platform::ExtractFilePath(pattern);
+  if (folder.empty()) folder = env().CurrentDirectory();
+  if (scan_.unlisted.count(folder) != 0) return std::nullopt;
+  for (;;) {
+    platform::ErrorKind error = platform::ErrorKind::kNone;
+    std::vector<platform::FoundFile> found =
+        env().FindFiles(pattern, attribute_filter, &error);
+    if (error == platform::ErrorKind::kNone ||
+        error == platform::ErrorKind::kNotFound) {
+      return found;
+    }
+    const EZAException failure(kCannotOpenError, {folder}, this);
+    if (!RetryAfter(*this, folder, failure, scan_.move)) {
+      // Once is enough: the other masks of the scan list it too.
+      scan_.unlisted.insert(folder);
+      return std::nullopt;
+    }
   }
 }
 
@@ -139,7 +221,7 @@ void ArchiverCore::ScanFolder(const std::string& folder,
   // folder and, recursing with the same empty mask, never end.)
   if (path.empty()) return;
   const std::string path_folder = platform::ExtractFilePath(path);
-  const uint32_t search_attr = static_cast<uint32_t>(scan_search_attr_);
+  const uint32_t search_attr = static_cast<uint32_t>(scan_.search_attr);
 
   // A full file name: that file alone, whatever its attributes.
   if (path == platform::NormalizePathDelimiters(mask) && !HasWildcard(path) &&
@@ -154,7 +236,9 @@ void ArchiverCore::ScanFolder(const std::string& folder,
   }
 
   const uint32_t file_filter = search_attr & ~kFolderBit;
-  for (const platform::FoundFile& found : env().FindFiles(path, file_filter)) {
+  const auto files = ListFolder(path, file_filter);
+  if (!files) return;
+  for (const platform::FoundFile& found : *files) {
     if ((found.attributes & file_filter) != 0 ||
         (found.attributes == 0 &&
          (file_filter & kPlainFileBits) == kPlainFileBits)) {
@@ -181,19 +265,20 @@ void ArchiverCore::ScanFolder(const std::string& folder,
       ids.push_back(std::move(id));
     }
     ~OnScanPath() { ids.pop_back(); }
-  } on_path(scan_folder_ids_, env().FolderId(dir));
-  for (const platform::FoundFile& found :
-       env().FindFiles(dir + "*", kFolderSearch)) {
+  } on_path(scan_.folder_ids, env().FolderId(dir));
+  const auto folders = ListFolder(dir + "*", kFolderSearch);
+  if (!folders) return;
+  for (const platform::FoundFile& found : *folders) {
     if ((found.attributes & kFolderBit) == 0 || found.name == "." ||
         found.name == "..") {
       continue;
     }
     const std::string sub = dir + found.name;
-    if (AnyMaskMatches(*this, scan_exclusions_, sub, true)) continue;
+    if (AnyMaskMatches(*this, scan_.exclusions, sub, true)) continue;
     const std::string sub_id = env().FolderId(sub);
     if (!sub_id.empty() &&
-        std::find(scan_folder_ids_.begin(), scan_folder_ids_.end(), sub_id) !=
-            scan_folder_ids_.end()) {
+        std::find(scan_.folder_ids.begin(), scan_.folder_ids.end(), sub_id) !=
+            scan_.folder_ids.end()) {
       continue;
     }
     // "*.*" must also take a folder whose name has no dot.
@@ -245,8 +330,16 @@ bool ArchiverCore::FilterFoundFile(const platform::FoundFile& found,
   if (is_folder) {
     full_name = platform::IncludeTrailingPathDelimiter(full_name);
   }
-  if (AnyMaskMatches(*this, scan_exclusions_, full_name, is_folder)) {
+  if (AnyMaskMatches(*this, scan_.exclusions, full_name, is_folder)) {
     return false;
+  }
+  if (!is_folder && !scan_.archive_ids.empty()) {
+    const std::string id = env().FileId(full_name);
+    if (!id.empty() && std::find(scan_.archive_ids.begin(),
+                                 scan_.archive_ids.end(),
+                                 id) != scan_.archive_ids.end()) {
+      return false;  // the archive itself, reached by another path
+    }
   }
   AddFoundFile(full_name, root, found);
   return true;
@@ -256,12 +349,12 @@ void ArchiverCore::AddFoundFile(const std::string& full_name,
                                 const std::string& root,
                                 const platform::FoundFile& found) {
   bool confirm = true;
-  DoConfirmProcessFile(full_name, scan_move_ ? poMove : poAdd, confirm);
+  DoConfirmProcessFile(full_name, scan_.move ? poMove : poAdd, confirm);
   if (!confirm) return;
 
   const int32_t index = PrepareItem(full_name, root);
   if (index < 0) return;
-  if (scan_move_) DirManager->Dir.ItemPtr(index).EntryAction = poMove;
+  if (scan_.move) DirManager->Dir.ItemPtr(index).EntryAction = poMove;
 
   const bool is_folder = (found.attributes & kFolderBit) != 0;
   if (AnyMaskMatches(*this, &NoCompressionMasks, full_name, is_folder)) {
@@ -274,21 +367,35 @@ void ArchiverCore::AddFoundFile(const std::string& full_name,
 
 int32_t ArchiverCore::PrepareItem(const std::string& full_name,
                                   const std::string& root) {
-  std::string name =
-      MakeStoredName(full_name, root, Options.StorePath, CurrentBaseDir);
   const bool is_folder = env().DirectoryExists(full_name);
-  // (An empty name stays empty: an entry name never begins with '/'.)
-  if (is_folder && !name.empty() && name.back() != '/') name += '/';
-
-  uint32_t attributes = platform::kAttrArchive;
-  if (env().FileExists(full_name)) {
-    const int32_t found = env().FileAttributes(full_name);
-    if (found >= 0) attributes = static_cast<uint32_t>(found);
-  } else if (is_folder) {
-    attributes = kFolderBit;
-  }
+  std::string name;
+  uint32_t attributes;
   std::string comment;
-  DoStoreFile(name, attributes, comment, full_name);
+  for (;;) {
+    name = MakeStoredName(full_name, root, Options.StorePath, CurrentBaseDir);
+    // (An empty name stays empty: an entry name never begins with '/'.)
+    if (is_folder && !name.empty() && name.back() != '/') name += '/';
+
+    attributes = platform::kAttrArchive;
+    if (env().FileExists(full_name)) {
+      const int32_t found = env().FileAttributes(full_name);
+      if (found >= 0) attributes = static_cast<uint32_t>(found);
+    } else if (is_folder) {
+      attributes = kFolderBit;
+    }
+    comment.clear();
+    DoStoreFile(name, attributes, comment, full_name);
+
+    const auto taken =
+        scan_.selected.find(SelectionKey(name, Options.OEMFileNames));
+    if (taken == scan_.selected.end() ||
+        SameFile(env(), taken->second, full_name)) {
+      break;
+    }
+    const EZAException failure(kSameNameError,
+                               {taken->second, full_name, name}, this);
+    if (!RetryAfter(*this, full_name, failure, scan_.move)) return -1;
+  }
 
   TZADirArray& dir = DirManager->Dir;
   int32_t index = -1;
@@ -336,10 +443,18 @@ int32_t ArchiverCore::PrepareItem(const std::string& full_name,
   // overwrite handler changed the name).
   dir.RenameItem(index, name);
   TDirItem& item = dir.ItemPtr(index);
+  const uint16_t name_flag = NameEncodingFlag(name, Options.OEMFileNames);
+  item.header.flags |= name_flag;
+  item.header.version_made_by =
+      VersionForName(item.header.version_made_by, name_flag);
+  item.header.version_needed = item.header.version_made_by;
   item.header.name_length = static_cast<uint16_t>(name.size());
   item.header.external_attributes = attributes;
-  item.Comment = std::move(comment);
+  // The flag covers the comment too: its bytes are written as they stand.
+  item.Comment = name_flag != 0 ? platform::AnsiToUtf8(comment) : comment;
   item.header.comment_length = static_cast<uint16_t>(item.Comment.size());
+  // (The overwrite prompt may have renamed the entry.)
+  scan_.selected.emplace(SelectionKey(name, Options.OEMFileNames), full_name);
   return index;
 }
 

@@ -14,6 +14,7 @@
 // case-insensitive file system (for example with ".Z01") still open here.
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "engine/directory/dir_manager.h"
 #include "engine/io/archiver_core.h"
@@ -118,6 +119,18 @@ std::string ArchiverCore::ExistingVolumeName(const std::string& name) {
     if (best.empty() || found.name < best) best = found.name;
   }
   return best.empty() ? std::string() : folder + best;
+}
+
+std::vector<std::string> ArchiverCore::ArchiveFileNames() {
+  std::vector<std::string> names{FileName};
+  if (spanning_mode_ == smSplitting && !FileName.empty()) {
+    for (int32_t i = 0;; ++i) {
+      std::string volume = ExistingVolumeName(MakeVolumeName(FileName, i, false));
+      if (volume.empty()) break;
+      names.push_back(std::move(volume));
+    }
+  }
+  return names;
 }
 
 bool ArchiverCore::HasExeExtension(const std::string& name) {

@@ -182,24 +182,48 @@ class PosixFile final : public File {
 class PosixEnv final : public Env {
  public:
   std::vector<FoundFile> FindFiles(const std::string& pattern,
-                                   uint32_t attribute_filter) override {
+                                   uint32_t attribute_filter,
+                                   ErrorKind* error = nullptr) override {
+    ErrorKind ignored;
+    ErrorKind& kind = error != nullptr ? *error : ignored;
+    kind = ErrorKind::kNone;
     std::vector<FoundFile> found;
     const std::string folder = ExtractFilePath(pattern);
     const std::string name_pattern = ExtractFileName(pattern);
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-    if (dir == nullptr) return found;
-    while (const struct dirent* entry = readdir(dir)) {
+    if (dir == nullptr) {
+      kind = ErrorKindOf(errno);
+      return found;
+    }
+    for (;;) {
+      errno = 0;
+      const struct dirent* entry = readdir(dir);
+      if (entry == nullptr) {
+        if (errno != 0) kind = ErrorKindOf(errno);
+        break;
+      }
       const std::string name = entry->d_name;
       if (!FindPatternMatches(name_pattern, name)) continue;
       struct stat st;
-      if (stat((folder + name).c_str(), &st) != 0)
-        continue;  // vanished, dangling
+      if (stat((folder + name).c_str(), &st) != 0) {
+        // A folder that may be read but not searched: nothing in it can be
+        // examined. (A vanished entry or a dangling link is left out.)
+        if (errno == EACCES) {
+          kind = ErrorKind::kAccessDenied;
+          break;
+        }
+        continue;
+      }
       const int32_t attributes = AttributesOf(st, name);
       if (attributes == -1) continue;
       if (!PassesAttributeFilter(attributes, attribute_filter)) continue;
       found.push_back({name, static_cast<uint32_t>(attributes)});
     }
     closedir(dir);
+    if (kind != ErrorKind::kNone) {
+      found.clear();
+      return found;
+    }
     SortFoundFiles(found);
     return found;
   }
@@ -263,11 +287,9 @@ class PosixEnv final : public Env {
     return st.st_size;
   }
 
-  std::string FolderId(const std::string& path) override {
+  std::string FileId(const std::string& path) override {
     struct stat st;
-    if (path.empty() || stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-      return std::string();
-    }
+    if (path.empty() || stat(path.c_str(), &st) != 0) return std::string();
     return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino);
   }
 

@@ -67,6 +67,11 @@ void FaultEnv::RefuseOpen(const std::string& path, ErrorKind kind) {
   refused_.emplace_back(path, kind);
 }
 
+void FaultEnv::RefuseFind(const std::string& folder, ErrorKind kind) {
+  refused_finds_.emplace_back(
+      NormalizePathDelimiters(IncludeTrailingPathDelimiter(folder)), kind);
+}
+
 void FaultEnv::FailNthWrite(int64_t n, ErrorKind kind, const std::string& path,
                             bool sticky) {
   WriteFault fault;
@@ -114,6 +119,7 @@ bool FaultEnv::ChangeAllowed() {
 
 void FaultEnv::ClearFaults() {
   refused_.clear();
+  refused_finds_.clear();
   write_fault_.reset();
   free_space_.reset();
   drive_type_.reset();
@@ -142,10 +148,19 @@ int64_t FaultEnv::AllowedWrite(const std::string& path, int64_t count,
 }
 
 std::vector<FoundFile> FaultEnv::FindFiles(const std::string& pattern,
-                                           uint32_t attribute_filter) {
-  std::vector<FoundFile> found = target().FindFiles(pattern, attribute_filter);
-  if (delete_after_find_.empty()) return found;
+                                           uint32_t attribute_filter,
+                                           ErrorKind* error) {
   const std::string folder = ExtractFilePath(pattern);
+  const std::string normalized = NormalizePathDelimiters(folder);
+  for (const auto& [refused_folder, kind] : refused_finds_) {
+    if (refused_folder == normalized) {
+      if (error != nullptr) *error = kind;
+      return {};
+    }
+  }
+  std::vector<FoundFile> found =
+      target().FindFiles(pattern, attribute_filter, error);
+  if (delete_after_find_.empty()) return found;
   for (const FoundFile& file : found) {
     const std::string full = folder + file.name;
     const auto it =

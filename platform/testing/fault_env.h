@@ -51,6 +51,13 @@ class FaultEnv : public EnvWrapper {
   // so the caller finds it but cannot open it. Fires once.
   void DeleteAfterFind(const std::string& path);
 
+  // FindFiles of every pattern in the folder `folder` (compared as given
+  // but for the kind of its delimiters, with or without the trailing one)
+  // lists nothing and fails with
+  // `kind`, as a folder that may not be read does.
+  void RefuseFind(const std::string& folder,
+                  ErrorKind kind = ErrorKind::kAccessDenied);
+
   // TempFileName returns "" (no temporary file can be created).
   void FailTempFileName(bool fail = true);
 
@@ -85,7 +92,8 @@ class FaultEnv : public EnvWrapper {
   int64_t sync_count() const { return sync_count_; }
 
   std::vector<FoundFile> FindFiles(const std::string& pattern,
-                                   uint32_t attribute_filter) override;
+                                   uint32_t attribute_filter,
+                                   ErrorKind* error = nullptr) override;
   std::unique_ptr<File> OpenFile(const std::string& path, uint16_t mode,
                                  ErrorKind* error = nullptr) override;
   std::string TempFileName(const std::string& dir,
@@ -122,6 +130,7 @@ class FaultEnv : public EnvWrapper {
   bool ChangeAllowed();
 
   std::vector<std::pair<std::string, ErrorKind>> refused_;
+  std::vector<std::pair<std::string, ErrorKind>> refused_finds_;
   std::optional<WriteFault> write_fault_;
   std::optional<int64_t> free_space_;
   std::optional<DriveType> drive_type_;

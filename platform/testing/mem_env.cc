@@ -149,15 +149,20 @@ MemEnv::Node* MemEnv::Lookup(const std::string& normalized) {
 }
 
 std::vector<FoundFile> MemEnv::FindFiles(const std::string& pattern,
-                                         uint32_t attribute_filter) {
+                                         uint32_t attribute_filter,
+                                         ErrorKind* error) {
   std::lock_guard<std::mutex> lock(mutex_);
+  if (error != nullptr) *error = ErrorKind::kNone;
   std::vector<FoundFile> found;
   const std::string folder =
       Normalize(ExtractFilePath(pattern).empty() ? std::string(kRoot)
                                                  : ExtractFilePath(pattern));
   const std::string name_pattern = ExtractFileName(pattern);
   const Node* dir = Lookup(folder);
-  if (dir == nullptr || !dir->is_dir) return found;
+  if (dir == nullptr || !dir->is_dir) {
+    if (error != nullptr) *error = ErrorKind::kNotFound;
+    return found;
+  }
   auto offer = [&](const std::string& name, uint32_t attributes) {
     if (FindPatternMatches(name_pattern, name) &&
         PassesAttributeFilter(attributes, attribute_filter)) {
@@ -216,6 +221,12 @@ int64_t MemEnv::FileSize(const std::string& path) {
   const Node* node = Lookup(Normalize(path));
   if (node == nullptr || node->is_dir) return -1;
   return static_cast<int64_t>(node->data.size());
+}
+
+std::string MemEnv::FileId(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  const std::string normalized = Normalize(path);
+  return Lookup(normalized) == nullptr ? std::string() : "mem:" + normalized;
 }
 
 std::unique_ptr<File> MemEnv::OpenFile(const std::string& path, uint16_t mode,

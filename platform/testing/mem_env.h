@@ -32,12 +32,15 @@ class MemEnv final : public Env {
   void SetFreeSpace(int64_t bytes);
 
   std::vector<FoundFile> FindFiles(const std::string& pattern,
-                                   uint32_t attribute_filter) override;
+                                   uint32_t attribute_filter,
+                                   ErrorKind* error = nullptr) override;
   int32_t FileAttributes(const std::string& path) override;
   bool SetFileAttributes(const std::string& path, uint32_t attributes) override;
   int32_t FileAge(const std::string& path) override;
   bool SetFileAge(const std::string& path, uint32_t dos_date_time) override;
   int64_t FileSize(const std::string& path) override;
+  // The normalized path: a MemEnv has no links, so a file has one name.
+  std::string FileId(const std::string& path) override;
   std::unique_ptr<File> OpenFile(const std::string& path, uint16_t mode,
                                  ErrorKind* error = nullptr) override;
   bool RemoveFile(const std::string& path) override;

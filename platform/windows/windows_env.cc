@@ -273,14 +273,28 @@ class WindowsFile final : public File {
 class WindowsEnv final : public Env {
  public:
   std::vector<FoundFile> FindFiles(const std::string& pattern,
-                                   uint32_t attribute_filter) override {
+                                   uint32_t attribute_filter,
+                                   ErrorKind* error = nullptr) override {
+    ErrorKind ignored;
+    ErrorKind& kind = error != nullptr ? *error : ignored;
+    kind = ErrorKind::kNone;
     std::vector<FoundFile> found;
     const std::string folder = ExtractFilePath(pattern);
     const std::string name_pattern = ExtractFileName(pattern);
     if (name_pattern.empty()) return found;
     WIN32_FIND_DATAA data;
     const HANDLE find = FindFirstFileA((folder + "*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return found;
+    if (find == INVALID_HANDLE_VALUE) {
+      const DWORD code = GetLastError();
+      // No entry at all (a drive's empty root) is an empty listing; a
+      // folder part that names a file is no folder.
+      if (code == ERROR_DIRECTORY) {
+        kind = ErrorKind::kNotFound;
+      } else if (code != ERROR_FILE_NOT_FOUND) {
+        kind = ErrorKindOf(code);
+      }
+      return found;
+    }
     do {
       const std::string name = AnsiNameOf(data);
       if (!FindPatternMatches(name_pattern, name)) continue;
@@ -288,7 +302,13 @@ class WindowsEnv final : public Env {
       if (!PassesAttributeFilter(attributes, attribute_filter)) continue;
       found.push_back({name, attributes});
     } while (FindNextFileA(find, &data));
+    const DWORD code = GetLastError();
     FindClose(find);
+    if (code != ERROR_NO_MORE_FILES) {
+      kind = ErrorKindOf(code);
+      found.clear();
+      return found;
+    }
     SortFoundFiles(found);
     return found;
   }
@@ -353,17 +373,18 @@ class WindowsEnv final : public Env {
     return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   }
 
-  std::string FolderId(const std::string& path) override {
+  std::string FileId(const std::string& path) override {
     if (path.empty()) return std::string();
-    // FILE_FLAG_BACKUP_SEMANTICS opens a folder; without
-    // FILE_FLAG_OPEN_REPARSE_POINT a junction leads to its target.
+    // No access asked for: only the identity is read, so a file that
+    // another handle holds without sharing is still reached.
+    // FILE_FLAG_BACKUP_SEMANTICS opens a folder too; without
+    // FILE_FLAG_OPEN_REPARSE_POINT a link or junction leads to its target.
     HANDLE handle = CreateFileA(
         path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return std::string();
     BY_HANDLE_FILE_INFORMATION info;
-    const bool ok = GetFileInformationByHandle(handle, &info) != 0 &&
-                    (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    const bool ok = GetFileInformationByHandle(handle, &info) != 0;
     CloseHandle(handle);
     if (!ok) return std::string();
     return std::to_string(info.dwVolumeSerialNumber) + ":" +

@@ -242,6 +242,15 @@ TEST_F(ArchiverTest, ProcessFileFailureDefaults) {
   dialogs_.answers = {mrCancel};
   zip_.DoProcessFileFailure("f", poAdd, 33, 12, "m", action);
   EXPECT_EQ(action, fxaAbort) << "any other answer aborts";
+
+  // A name taken by another file: retrying would change nothing.
+  dialogs_.answers = {mrIgnore};
+  zip_.DoProcessFileFailure("f", poAdd, kSameNameError, 38, "same name",
+                            action);
+  ASSERT_EQ(dialogs_.boxes.size(), 4u);
+  EXPECT_EQ(dialogs_.boxes[3].text, "same name");
+  EXPECT_EQ(dialogs_.boxes[3].buttons, kButtonAbort | kButtonIgnore);
+  EXPECT_EQ(action, fxaIgnore);
 }
 
 TEST_F(ArchiverTest, ProcessFileFailureStartsHandlerAtIgnore) {

@@ -53,6 +53,7 @@ const std::map<int, std::vector<int>>& CodesByMessage() {
       {35, {60}},
       {36, {61}},
       {37, {62}},
+      {38, {63}},
   };
   return table;
 }
@@ -64,8 +65,8 @@ TEST(EngineCodeTableTest, EveryCodeSelectsItsMessage) {
       ASSERT_TRUE(expected.emplace(code, message).second) << "code " << code;
     }
   }
-  ASSERT_EQ(expected.size(), 63u);
-  for (int code = 0; code < 63; ++code) {
+  ASSERT_EQ(expected.size(), 64u);
+  for (int code = 0; code < 64; ++code) {
     ASSERT_EQ(expected.count(code), 1u) << "code " << code;
     EZAException e(code);
     EXPECT_EQ(e.ErrorCode(), expected[code]) << "code " << code;
@@ -75,10 +76,10 @@ TEST(EngineCodeTableTest, EveryCodeSelectsItsMessage) {
 }
 
 TEST(EngineCodeTableTest, EveryUsedSlotHasTextAndTheSpareSlotsAreEmpty) {
-  for (int number = 0; number < 38; ++number) {
+  for (int number = 0; number < 39; ++number) {
     EXPECT_FALSE(EngineMessageText(number).empty()) << "message " << number;
   }
-  for (int number : {38, 39, 40, 41, -1}) {
+  for (int number : {39, 40, 41, -1}) {
     EXPECT_TRUE(EngineMessageText(number).empty()) << "message " << number;
   }
 }
@@ -106,10 +107,10 @@ TEST(EZAExceptionTest, EmptyComponentNameGivesNoPrefix) {
 }
 
 TEST(EZAExceptionTest, UnknownCodesFallBackToMessageZeroAndKeepTheirNumber) {
-  EZAException high(63);
+  EZAException high(64);
   EXPECT_EQ(high.ErrorCode(), 0);
-  EXPECT_EQ(high.NativeError(), 63);
-  EXPECT_EQ(high.Message(), "Unknown error - Native error: 00063");
+  EXPECT_EQ(high.NativeError(), 64);
+  EXPECT_EQ(high.Message(), "Unknown error - Native error: 00064");
 
   EZAException negative(-1);
   EXPECT_EQ(negative.ErrorCode(), 0);
@@ -132,6 +133,11 @@ TEST(EZAExceptionTest, FormattingFillsPlaceholders) {
   EXPECT_EQ(EZAException(41, {"big.dat"}, &zipper).Message(),
             "Zipper: Cannot compress file 'big.dat'. Zip64 mode is not "
             "enabled - Native error: 00041");
+  EXPECT_EQ(EZAException(kSameNameError, {"/d/a.txt", "/d/b/A.txt", "A.txt"},
+                         &zipper)
+                .Message(),
+            "Zipper: Files \"/d/a.txt\" and \"/d/b/A.txt\" would be stored "
+            "under the same name \"A.txt\" - Native error: 00063");
 }
 
 TEST(EZAExceptionTest, ExactTextsKeepTheirOriginalSpelling) {

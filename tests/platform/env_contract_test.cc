@@ -273,6 +273,22 @@ TEST_P(EnvContractTest, FindFilesMatchesNamesWithoutCaseAndFiltersAttributes) {
   EXPECT_EQ(Find("missing/*.*", 0xFF), Names{});
 }
 
+TEST_P(EnvContractTest, FindFilesTellsAFolderThatCannotBeListed) {
+  Write("f", "x");
+  ASSERT_TRUE(env().CreateDir(Path("empty")));
+  ErrorKind error = ErrorKind::kIOError;
+  EXPECT_TRUE(env().FindFiles(Path("empty/*.dat"), 0xFF, &error).empty());
+  EXPECT_EQ(error, ErrorKind::kNone) << "listed, nothing matched";
+  error = ErrorKind::kIOError;
+  EXPECT_EQ(env().FindFiles(Path("*"), 0, &error).size(), 1u);
+  EXPECT_EQ(error, ErrorKind::kNone);
+  EXPECT_TRUE(env().FindFiles(Path("missing/*"), 0xFF, &error).empty());
+  EXPECT_EQ(error, ErrorKind::kNotFound);
+  error = ErrorKind::kNone;
+  EXPECT_TRUE(env().FindFiles(Path("f/*"), 0xFF, &error).empty());
+  EXPECT_EQ(error, ErrorKind::kNotFound) << "a file is no folder";
+}
+
 TEST_P(EnvContractTest, RemoveFileDeletesFilesOnly) {
   Write("a.dat", "x");
   ASSERT_TRUE(env().CreateDir(Path("sub")));
@@ -325,6 +341,25 @@ TEST_P(EnvContractTest, FolderIdNamesOneFolderWhateverThePath) {
   EXPECT_NE(env().FolderId(Path("one/two")), id);
   EXPECT_EQ(env().FolderId(Path("one/f")), "") << "a file";
   EXPECT_EQ(env().FolderId(Path("missing")), "");
+}
+
+TEST_P(EnvContractTest, FileIdNamesOneFileWhateverThePath) {
+  ASSERT_TRUE(env().CreateDir(Path("one")));
+  ASSERT_TRUE(env().CreateDir(Path("one/two")));
+  Write("one/f", "x");
+  Write("one/g", "x");
+  const std::string id = env().FileId(Path("one/f"));
+  if (id.empty()) {
+    GTEST_SKIP() << "this Env has no file identities";
+  }
+  EXPECT_EQ(env().FileId(Path("one/two/../f")), id);
+  EXPECT_NE(env().FileId(Path("one/g")), id) << "same content, other file";
+  EXPECT_EQ(env().FileId(Path("one")), env().FolderId(Path("one")));
+  EXPECT_EQ(env().FileId(Path("missing")), "");
+  // Open for writing, as an archive being made is.
+  auto open = env().OpenFile(Path("one/f"), kOpenReadWrite | kShareExclusive);
+  ASSERT_NE(open, nullptr);
+  EXPECT_EQ(env().FileId(Path("one/f")), id);
 }
 
 TEST_P(EnvContractTest, NearestExistingFolderClimbsToAnExistingOne) {

@@ -134,6 +134,26 @@ TEST_F(FaultEnvTest, FileDeletedBetweenFindAndOpen) {
   EXPECT_TRUE(env_.FileExists("/d/a.dat")) << "fires once";
 }
 
+TEST_F(FaultEnvTest, RefusedFolderCannotBeListed) {
+  ASSERT_TRUE(env_.CreateDir("/d"));
+  ASSERT_TRUE(env_.CreateDir("/d/sub"));
+  Create("/d/a.dat");
+  Create("/d/sub/b.dat");
+  env_.RefuseFind("/d");
+  ErrorKind error = ErrorKind::kNone;
+  EXPECT_TRUE(env_.FindFiles("/d/*.dat", 0, &error).empty());
+  EXPECT_EQ(error, ErrorKind::kAccessDenied);
+  EXPECT_TRUE(env_.FindFiles("/d/*", 0x16).empty());
+  EXPECT_EQ(env_.FindFiles("/d/sub/*", 0, &error).size(), 1u)
+      << "only the folder itself";
+  EXPECT_EQ(error, ErrorKind::kNone);
+  EXPECT_TRUE(env_.FileExists("/d/a.dat"));
+
+  env_.ClearFaults();
+  EXPECT_EQ(env_.FindFiles("/d/*.dat", 0, &error).size(), 1u);
+  EXPECT_EQ(error, ErrorKind::kNone);
+}
+
 TEST_F(FaultEnvTest, TempFileNameCanFail) {
   env_.FailTempFileName();
   EXPECT_EQ(env_.TempFileName("", "FC"), "");

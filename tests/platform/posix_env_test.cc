@@ -166,6 +166,35 @@ TEST_F(PosixEnvTest, RelativePathsUseTheCurrentFolder) {
   ASSERT_EQ(chdir(saved.c_str()), 0);
 }
 
+TEST_F(PosixEnvTest, FileIdFollowsSymbolicAndHardLinks) {
+  const std::string file = dir_.WriteFile("f", "x");
+  dir_.MakeDir("sub");
+  ASSERT_EQ(symlink(file.c_str(), dir_.Join("sym").c_str()), 0);
+  ASSERT_EQ(link(file.c_str(), dir_.Join("sub/hard").c_str()), 0);
+  ASSERT_EQ(symlink("sub", dir_.Join("lnk").c_str()), 0);
+  const std::string id = env_.FileId(file);
+  ASSERT_FALSE(id.empty());
+  EXPECT_EQ(env_.FileId(dir_.Join("sym")), id);
+  EXPECT_EQ(env_.FileId(dir_.Join("lnk/hard")), id);
+  EXPECT_EQ(env_.FolderId(dir_.Join("lnk")), env_.FileId(dir_.Join("sub")));
+  EXPECT_EQ(env_.FolderId(dir_.Join("sym")), "") << "a link to a file";
+}
+
+// Only a user whom permissions bind can meet an unreadable folder.
+TEST_F(PosixEnvTest, UnreadableFolderIsAccessDenied) {
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+  const std::string folder = dir_.MakeDir("locked");
+  dir_.WriteFile("locked/a.dat", "x");
+  ErrorKind error = ErrorKind::kNone;
+  ASSERT_EQ(chmod(folder.c_str(), 0), 0);
+  EXPECT_TRUE(env_.FindFiles(folder + "*", 0xFF, &error).empty());
+  EXPECT_EQ(error, ErrorKind::kAccessDenied);
+  ASSERT_EQ(chmod(folder.c_str(), 0400), 0);  // readable, not searchable
+  EXPECT_TRUE(env_.FindFiles(folder + "*.dat", 0xFF, &error).empty());
+  EXPECT_EQ(error, ErrorKind::kAccessDenied);
+  ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
+}
+
 TEST_F(PosixEnvTest, InvalidAccessModeIsRefused) {
   dir_.WriteFile("a.dat", "x");
   ErrorKind error;

@@ -46,17 +46,22 @@ TEST_F(SelectionTest, DirectFileThenMaskInFileSystemOrder) {
   EXPECT_EQ(Item(".FileList.cfg").header.external_attributes, 0x22u);
 }
 
+// The first file keeps the name; the second is offered to the failure
+// dialogue (this double answers Abort) instead of replacing it.
 TEST_F(SelectionTest, NoPathWithRecursionKeepsOneEntryPerName) {
   File("a.dat");
   Folder("sub");
   File("sub/a.dat");
   core_.Options.StorePath = spNoPath;
+  AnswerFailures(fxaIgnore);
 
   core_.Options.OverwriteMode = omAlways;
   Scan({"*.dat"}, true);
   ASSERT_EQ(Names(), (NameList{"a.dat"}));
-  EXPECT_EQ(Item("a.dat").SourceFileName, dir_.Join("sub/a.dat"));
-  EXPECT_EQ(Item("a.dat").EntryAction, poUpdate);
+  EXPECT_EQ(Item("a.dat").SourceFileName, dir_.Join("a.dat"));
+  EXPECT_EQ(Item("a.dat").EntryAction, poAdd);
+  ASSERT_EQ(core_.failures.size(), 1u);
+  EXPECT_EQ(core_.failures[0].file, dir_.Join("sub/a.dat"));
 }
 
 TEST_F(SelectionTest, FolderMatchingTheMaskComesWithAllItsContent) {

@@ -52,18 +52,6 @@ TEST(CharacterCountTest, CountsUtf8SequencesOnce) {
   }
 }
 
-TEST(NameBytesTest, FlagsChooseTheEncoding) {
-  const std::string name = test::Ansi("\xC3\x84rger.txt");  // Ärger.txt
-  ASSERT_FALSE(name.empty());
-  for (const bool oem : {true, false}) {
-    EXPECT_EQ(NameBytes(name, 0x0800, oem), "\xC3\x84rger.txt")
-        << "bit 11: UTF-8, oem " << oem;
-    EXPECT_EQ(NameBytes("a/b.txt", 0x0809, oem), "a/b.txt");
-  }
-  EXPECT_EQ(NameBytes(name, 0, true), "\x8Erger.txt") << "CP437 or 850";
-  EXPECT_EQ(NameBytes(name, 0, false), name);
-}
-
 TDirItem Item(const char* name, uint32_t offset) {
   TDirItem item;
   item.StoredName = name;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/directory/dir_manager.h"
 #include "engine/io/archiver_core.h"
@@ -60,10 +61,18 @@ class SelectionDouble : public ArchiverCore {
   void DoPassword(const std::string&, std::string&, bool& SkipFile) override {
     SkipFile = true;
   }
-  void DoProcessFileFailure(const std::string&, TZAProcessOperation, int32_t,
-                            int32_t, const std::string&,
+  // Records the failure; the handler answers, else Abort.
+  void DoProcessFileFailure(const std::string& FileName,
+                            TZAProcessOperation Operation, int32_t NativeError,
+                            int32_t ErrorCode, const std::string& ErrorMessage,
                             TZAAction& Action) override {
+    failures.push_back({FileName, NativeError, ErrorMessage});
     Action = fxaAbort;
+    if (OnProcessFileFailure) {
+      Action = fxaIgnore;
+      OnProcessFileFailure(this, FileName, Operation, NativeError, ErrorCode,
+                           ErrorMessage, Action);
+    }
   }
   void DoRequestBlankVolume(int32_t, std::string&, bool& Cancel) override {
     Cancel = true;
@@ -91,6 +100,12 @@ class SelectionDouble : public ArchiverCore {
   void DoExtractFile(std::string&, uint32_t&, const std::string&) override {}
 
   int overwrite_prompts = 0;
+  struct Failure {
+    std::string file;
+    int32_t native_error;
+    std::string message;
+  };
+  std::vector<Failure> failures;
 
  private:
   platform::MemoryStream stream_;

@@ -91,6 +91,23 @@ class SelectionTest : public testing::Test {
     return core_.Dir().ItemPtr(index);
   }
 
+  // Every failure offered to the host is answered `answer`.
+  void AnswerFailures(TZAAction answer) {
+    core_.OnProcessFileFailure = [answer](Component*, const std::string&,
+                                          TZAProcessOperation, int32_t,
+                                          int32_t, const std::string&,
+                                          TZAAction& action) {
+      action = answer;
+    };
+  }
+
+  // The files of the failures offered to the host so far, in order.
+  std::vector<std::string> FailedFiles() const {
+    std::vector<std::string> files;
+    for (const auto& failure : core_.failures) files.push_back(failure.file);
+    return files;
+  }
+
   platform::FaultEnv env_{platform::Env::Default()};
   tessaly::test::TempDir dir_;
   SelectionDouble core_;
