@@ -133,6 +133,11 @@ class ArchiverCore : public Component, public DirOwner {
   // Holds ScanLock and swaps CurrentBaseDir for the whole scan.
   void ScanFileMasks(const TStringList& masks, int32_t search_attr,
                      bool recurse, bool move, const TStringList& exclusions);
+  // For each mask of the last ScanFileMasks, in order: how many files and
+  // folders it found that no exclusion mask left out.
+  const std::vector<int32_t>& MaskMatchCounts() const {
+    return mask_match_counts_;
+  }
   void ScanFolder(const std::string& folder, const std::string& root,
                   const std::string& mask, bool recurse);
   // (Path, Plain) for a mask relative to `folder`.
@@ -282,6 +287,8 @@ class ArchiverCore : public Component, public DirOwner {
   int32_t scan_search_attr_ = 0;
   // Identities (platform::Env::FolderId) of the folders ScanFolder is in.
   std::vector<std::string> scan_folder_ids_;
+  std::vector<int32_t> mask_match_counts_;
+  size_t scan_mask_index_ = 0;
 
   // State of the running apply step (entry_pipeline.cc).
   int32_t first_change_ = 0;

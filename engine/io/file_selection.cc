@@ -123,9 +123,11 @@ void ArchiverCore::ScanFileMasks(const TStringList& masks, int32_t search_attr,
   scan_exclusions_ = &exclusions;
   scan_search_attr_ = search_attr;
 
+  mask_match_counts_.assign(static_cast<size_t>(masks.Count()), 0);
   for (int i = 0; i < masks.Count(); ++i) {
     const std::string mask = masks.Get(i);
     const std::string folder = CurrentBaseDir;
+    scan_mask_index_ = static_cast<size_t>(i);
     ScanFolder(folder, folder, mask, recurse);
   }
 }
@@ -247,6 +249,10 @@ bool ArchiverCore::FilterFoundFile(const platform::FoundFile& found,
   }
   if (AnyMaskMatches(*this, scan_exclusions_, full_name, is_folder)) {
     return false;
+  }
+  // (A handler may have started a scan with fewer masks meanwhile.)
+  if (scan_mask_index_ < mask_match_counts_.size()) {
+    ++mask_match_counts_[scan_mask_index_];
   }
   AddFoundFile(full_name, root, found);
   return true;
