@@ -13,6 +13,10 @@ packages=(
   build-essential cmake ninja-build pkg-config
   zlib1g-dev libgtest-dev libbenchmark-dev libfltk1.3-dev
   zip unzip p7zip-full python3 time
+  # Checks of the Debian package: dpkg-shlibdeps (dpkg-dev, with
+  # build-essential) needs file; the manual pages and the desktop entry
+  # are checked with groff and desktop-file-validate.
+  file groff-base desktop-file-utils
   xvfb xauth x11-apps x11-utils fonts-dejavu-core
   clang libclang-rt-14-dev
   # The Windows build: MinGW-w64 cross compilers (32-bit for the program,
