@@ -25,11 +25,19 @@ void Report(const char* what, int x, int y, int w, int h) {
 }
 
 void Shoot(void*) {
+  // Wait until the box is mapped, then have it drawn afresh, so that the
+  // screenshot shows it whatever the load on the machine.
   Fl_Window* window = Fl::first_window();
-  if (window == nullptr) {
+  XWindowAttributes attributes{};
+  if (window == nullptr || !window->shown() ||
+      XGetWindowAttributes(fl_display, fl_xid(window), &attributes) == 0 ||
+      attributes.map_state != IsViewable) {
     Fl::repeat_timeout(0.1, Shoot);
     return;
   }
+  window->redraw();
+  Fl::flush();
+  XSync(fl_display, False);
   Report("window", window->x(), window->y(), window->w(), window->h());
   Fl_Button* ok = nullptr;
   for (int i = 0; i < window->children(); ++i) {
@@ -52,8 +60,6 @@ void Shoot(void*) {
            ok->h());
   }
   std::fflush(stdout);
-  Fl::flush();
-  XSync(fl_display, False);
   const std::string command = "xwd -root -silent -out '" + g_shot + "'";
   if (std::system(command.c_str()) != 0) std::printf("xwd failed\n");
   if (ok != nullptr) ok->do_callback();
