@@ -2,7 +2,7 @@
 # Builds and tests everything: installs what a fresh Debian 12 machine lacks,
 # then configures and builds two configurations (optimised, and
 # AddressSanitizer + UndefinedBehaviorSanitizer without the benchmarks),
-# runs the archive-opening fuzzer for a bounded time, runs the whole test
+# runs the fuzz targets for a bounded time, runs the whole test
 # suite in both configurations, then the Windows build under Wine
 # (scripts/windows-test.sh).
 #
@@ -52,7 +52,8 @@ rm -f build/*/ctest.log
 stage "install packages" scripts/install-deps.sh
 stage "release: build" build release
 stage "asan: build" build asan -DTESSALY_SANITIZE=ON -DTESSALY_BUILD_BENCH=OFF
-stage "fuzz" scripts/fuzz.sh "${TESSALY_FUZZ_SECONDS:-60}" build/release/app/tzip
+# Seconds per fuzz target (two targets).
+stage "fuzz" scripts/fuzz.sh "${TESSALY_FUZZ_SECONDS:-30}" build/release/app/tzip
 stage "release: test" test_config release
 stage "asan: test" test_config asan
 stage "windows" scripts/windows-test.sh build/release

@@ -52,6 +52,12 @@ void TZADirArray::SetCount(int32_t n) {
   Used = n;
 }
 
+void TZADirArray::Reserve(int32_t n) {
+  if (n <= Capacity) return;
+  Items.resize(static_cast<size_t>(n));
+  Capacity = n;
+}
+
 void TZADirArray::Clear() {
   for (int32_t i = 0; i < Used; ++i) {
     std::vector<ExtraBlock>().swap(Items[static_cast<size_t>(i)].ExtraBlocks);

@@ -25,6 +25,11 @@ class TZADirArray {
   // the capacity; releases all storage for n = 0; otherwise keeps it.
   void SetCount(int32_t n);
 
+  // Makes room for at least n items without changing Count or the growth
+  // step; storage never shrinks here. For readers that grow the array as
+  // the items they read prove real rather than by what a record claims.
+  void Reserve(int32_t n);
+
   // Frees every item's extra data; Used = 0 (storage kept); names cleared.
   void Clear();
 

@@ -21,11 +21,13 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "engine/directory/dir_manager.h"
+#include "engine/directory/entry_extent.h"
 #include "engine/directory/signature_scanner.h"
 #include "engine/format/byte_codec.h"
 #include "engine/format/central_header.h"
@@ -47,6 +49,8 @@ constexpr int32_t kZip64EndRecordError = 40;
 constexpr int32_t kDamagedError = 57;
 constexpr int64_t kEndSearchWindow = 65600;
 constexpr int64_t kPrefixSearchChunk = 10000;
+// Directory items allocated before the first header is read.
+constexpr int64_t kFirstReservation = 1000;
 
 struct PrefixProbe {
   int64_t prefix = 0;
@@ -54,22 +58,26 @@ struct PrefixProbe {
   bool relative = false;
 };
 
-bool IsLocalSignature(uint32_t signature) {
-  return signature == kLocalHeaderSignature ||
-         signature == kAltLocalHeaderSignature;
+// The local header at `q`, when one of either signature set stands there
+// whole with its name.
+std::optional<LocalHeader> LocalHeaderAt(platform::Stream& stream,
+                                         int64_t size, int64_t q) {
+  std::array<uint8_t, LocalHeader::kFixedSize> raw;
+  if (q < 0 || size - q < static_cast<int64_t>(raw.size())) return {};
+  if (!ReadAt(stream, q, raw.data(), raw.size())) return {};
+  const auto local = LocalHeader::Decode(raw);
+  if (!local || !IsLocalSignature(local->signature)) return {};
+  if (size - q - static_cast<int64_t>(raw.size()) < local->name_length) {
+    return {};
+  }
+  return local;
 }
 
 // Whether the local header at `q` can be item 0's.
 bool ConsistentWithFirstItem(platform::Stream& stream, int64_t size, int64_t q,
                              const CentralHeader& central) {
-  std::array<uint8_t, LocalHeader::kFixedSize> raw;
-  if (size - q < static_cast<int64_t>(raw.size())) return false;
-  if (!ReadAt(stream, q, raw.data(), raw.size())) return false;
-  const auto local = LocalHeader::Decode(raw);
-  if (!local || !IsLocalSignature(local->signature)) return false;
-  if (size - q - static_cast<int64_t>(raw.size()) < local->name_length) {
-    return false;
-  }
+  const auto local = LocalHeaderAt(stream, size, q);
+  if (!local) return false;
   if (q == 0) return true;
   return local->version_needed == central.version_needed &&
          local->method == central.method &&
@@ -79,10 +87,31 @@ bool ConsistentWithFirstItem(platform::Stream& stream, int64_t size, int64_t q,
          local->uncompressed_size == central.uncompressed_size;
 }
 
-// Looks for item 0's local header at or after its stored offset. Found at
-// Q: the stored offsets are relative to a start Q - offset bytes into the
-// stream when Q lies beyond the offset; otherwise they are right and the
-// entry data starts Q bytes in.
+// How far the directory lies behind where the end records say it starts
+// (whose stored offset counts from a start that many bytes into the
+// stream); `end_records` is where the end records start.
+int64_t DirectoryMove(const TZADirManager& manager, int64_t end_records) {
+  const bool zip64 = manager.HasZip64End;
+  const uint64_t size = zip64 ? manager.Zip64End.directory_size
+                              : manager.EndRecord.directory_size;
+  const uint64_t offset = zip64 ? manager.Zip64End.directory_offset
+                                : manager.EndRecord.directory_offset;
+  const uint64_t end = static_cast<uint64_t>(std::max<int64_t>(end_records, 0));
+  if (size > end || offset > end - size) return 0;
+  return static_cast<int64_t>(end - size - offset);
+}
+
+// Where the archive data starts, and whether the stored offsets leave out
+// what lies before it. Data put in front of a whole archive (`cat stub.bin
+// a.zip`) moves its directory and its entries alike: when the directory
+// lies M bytes behind its stored offset and a local header stands M bytes
+// behind item 0's stored offset, every offset is M short. Otherwise the
+// offsets are taken as they stand, and the data starts where item 0's
+// local header is found at or after its offset (one that matches its
+// directory entry). Trusting that search alone would let a later header
+// that happens to match item 0 (a copy of the same file, behind a first
+// header that does not match its entry) shift the offsets of an archive
+// whose offsets are right.
 PrefixProbe ProbePrefix(TZADirManager& manager, int64_t end_records) {
   PrefixProbe probe;
   if (manager.Dir.Count() == 0 || manager.EndRecord.total_entries == 0) {
@@ -96,15 +125,21 @@ PrefixProbe ProbePrefix(TZADirManager& manager, int64_t end_records) {
   const int64_t size = StreamSize(stream);
   if (stored >= static_cast<uint64_t>(size)) return probe;
   const int64_t saved = stream.Position();
+  const int64_t moved = DirectoryMove(manager, end_records);
+  if (moved > 0 && moved < size &&
+      LocalHeaderAt(stream, size, static_cast<int64_t>(stored) + moved)) {
+    probe.relative = true;
+    probe.prefix = moved;
+    stream.Seek(saved);
+    return probe;
+  }
   SignatureScanner scanner(stream,
                            SignaturesFor(manager.Owner.IsZipFormat()).local,
                            kPrefixSearchChunk);
   for (int64_t q = scanner.Next(static_cast<int64_t>(stored));
        q >= 0 && q < size; q = scanner.Next(q + 1)) {
     if (ConsistentWithFirstItem(stream, size, q, first.header)) {
-      const int64_t offset = static_cast<int64_t>(stored);
-      probe.relative = q > offset;
-      probe.prefix = probe.relative ? q - offset : q;
+      probe.prefix = q;
       break;
     }
   }
@@ -137,6 +172,32 @@ int64_t ReadZip64EndRecord(TZADirManager& manager, int64_t locator_position,
     }
   }
   return -1;
+}
+
+// Where new entries may go in a one-volume archive whose directory starts
+// at `directory_start`: there, unless the bytes of a listed entry reach
+// further (a damaged or crafted archive whose entries overlap the directory
+// or lie behind it); never beyond the end of the stream. Only entries that
+// could reach the directory have their local header read: an entry ending
+// more than a header, two 16-bit fields and a descriptor before it cannot.
+int64_t EndOfEntries(TZADirManager& manager, int64_t directory_start) {
+  constexpr uint64_t kLongestOverhead =
+      LocalHeader::kFixedSize + 2 * 0xFFFF + 24;
+  platform::Stream& stream = *manager.Stream;
+  const int64_t size = StreamSize(stream);
+  const uint64_t start = static_cast<uint64_t>(directory_start);
+  uint64_t end = start;
+  for (int32_t i = 0; i < manager.Dir.Count(); ++i) {
+    const TDirItem& item = manager.Dir.ItemPtr(i);
+    const uint64_t offset = item.LocalHeaderOffset();
+    const uint64_t compressed = item.CompressedSize();
+    if (offset < start && compressed <= start - offset &&
+        start - offset - compressed >= kLongestOverhead) {
+      continue;
+    }
+    end = std::max(end, EntryEnd(stream, item));
+  }
+  return static_cast<int64_t>(std::min(end, static_cast<uint64_t>(size)));
 }
 
 int32_t ClampVolume(uint64_t volume) {
@@ -261,6 +322,7 @@ void TZADirManager::LoadDir() {
   if (multi_volume) OpenVolumeFor(info);
 
   const bool oem = Owner.UsesOemFileNames();
+  int64_t start = 0;  // where the directory starts
   try {
     uint64_t count;
     uint64_t directory_size;
@@ -275,7 +337,6 @@ void TZADirManager::LoadDir() {
       directory_offset = EndRecord.directory_offset;
     }
     // Where the directory starts and how many bytes it can occupy there.
-    int64_t start;
     int64_t room;
     if (multi_volume) {
       const int64_t volume_size = StreamSize(*Stream);
@@ -301,7 +362,6 @@ void TZADirManager::LoadDir() {
     }
     if (Stream->Seek(start) != start) throw EZAException(kDamagedError);
     Dir.SetCount(0);
-    Dir.SetCount(static_cast<int32_t>(std::min(count, fit)));
 
     // Reads `count` bytes of the directory. The volume writer may divide an
     // entry comment between volumes, so a split directory continues on the
@@ -329,7 +389,16 @@ void TZADirManager::LoadDir() {
         info.SetNumber(info.Number + 1);
         OpenVolumeFor(info);
       }
-      if (i >= Dir.Count()) Dir.SetCount(i + 1);
+      // The array grows as headers prove real, not by the claimed count:
+      // it at most doubles what has been read (growing by a fixed step
+      // would copy a large directory over and over).
+      if (i >= Dir.Capacity) {
+        const int64_t wanted = std::max<int64_t>(int64_t{Dir.Capacity} * 2,
+                                                 kFirstReservation);
+        Dir.Reserve(static_cast<int32_t>(
+            std::min<uint64_t>(count, static_cast<uint64_t>(wanted))));
+      }
+      Dir.SetCount(i + 1);
 
       std::array<uint8_t, CentralHeader::kFixedSize> raw;
       read(raw.data(), static_cast<int64_t>(raw.size()));
@@ -389,6 +458,19 @@ void TZADirManager::LoadDir() {
     const PrefixProbe probe = ProbePrefix(*this, p);
     PrefixSize = probe.prefix;
     if (probe.relative) ShiftOffsets();
+    // The stored directory offset may count from a later start than the
+    // stream's (data prepended to the archive): an update must append
+    // where the directory really is, not over the last entries.
+    if (!multi_volume) SetDirectoryOffset(EndOfEntries(*this, start));
+  }
+}
+
+void TZADirManager::SetDirectoryOffset(uint64_t offset) {
+  if (offset >= kZip64Marker32) {
+    EndRecord.directory_offset = kZip64Marker32;
+    Zip64End.directory_offset = offset;
+  } else {
+    EndRecord.directory_offset = static_cast<uint32_t>(offset);
   }
 }
 

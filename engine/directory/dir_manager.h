@@ -41,7 +41,12 @@ class TZADirManager {
   // and takes the owner's new archive stream.
   void OpenVolumeFor(TZAVolumeNumberInfo& info);
 
-  // Reading an existing archive.
+  // Reading an existing archive. LoadDir leaves the directory offset of
+  // EndRecord (in Zip64End from 4 GiB on) where the next update may start
+  // writing new entries in a one-volume archive: where the directory really
+  // starts, counted from the start of the stream like the entries' offsets,
+  // or after the bytes of any listed entry that reach further; after a
+  // rebuild from local headers, after the last entry recovered.
   void LoadDir();
   bool FindEndRecord(uint32_t signature, engine::EndRecord& record,
                      int64_t& position);
@@ -53,6 +58,9 @@ class TZADirManager {
   void ShiftOffsets();
   void CheckSizes();
   void RebuildFromLocalHeaders();
+  // Sets the directory offset of EndRecord: the value itself, or 0xFFFFFFFF
+  // there and the value in Zip64End when it does not fit 32 bits.
+  void SetDirectoryOffset(uint64_t offset);
 
   platform::Stream* Stream = nullptr;  // not owned
   bool Creating = false;

@@ -70,6 +70,21 @@ TEST(DirArrayTest, GrowthStepsDoubleUpToTheLimit) {
   EXPECT_EQ(dir.Capacity, 50000);
 }
 
+
+TEST(DirArrayTest, ReserveMakesRoomWithoutCountingOrChangingTheStep) {
+  TZADirArray dir;
+  dir.Reserve(50);
+  EXPECT_EQ(dir.Capacity, 50);
+  EXPECT_EQ(dir.Count(), 0);
+  Fill(dir, {"a", "b"});
+  EXPECT_EQ(dir.Capacity, 50) << "no growth while the room lasts";
+  dir.Reserve(10);
+  EXPECT_EQ(dir.Capacity, 50) << "never shrinks";
+  EXPECT_EQ(Find(dir, "B"), 1);
+  dir.SetCount(51);
+  EXPECT_EQ(dir.GrowStep, 1000);
+  EXPECT_EQ(dir.Capacity, 1050);
+}
 TEST(DirArrayTest, IndexErrorsHaveTheirCodesAndChangeNothing) {
   TZADirArray dir;
   Fill(dir, {"a"});

@@ -114,11 +114,7 @@ class DirLoadTest : public ::testing::Test {
  protected:
   // Loads `bytes` as a one-volume archive.
   TZADirManager& Load(std::string_view bytes) {
-    owner_.UseMemory(bytes);
-    manager_ =
-        std::make_unique<TZADirManager>(owner_.stream.get(), owner_, false);
-    manager_->LoadDir();
-    return *manager_;
+    return owner_.LoadMemory(bytes, manager_);
   }
   // A small archive made by Python's zipfile (a folder, a deflated and a
   // stored file: kSmallArchive) with `comment` as its archive comment.

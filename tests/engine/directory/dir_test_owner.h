@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/component.h"
+#include "engine/directory/dir_manager.h"
 #include "engine/directory/dir_owner.h"
 #include "engine/volume_number_info.h"
 #include "engine/za_exception.h"
@@ -35,6 +36,16 @@ class TestDirOwner : public DirOwner {
     platform::MemoryStream& result = *memory;
     stream = std::move(memory);
     return result;
+  }
+  // Makes `manager` a store on `bytes` held in memory (one volume) and
+  // loads its directory; `manager` is set before loading, so it stays
+  // inspectable when LoadDir raises.
+  TZADirManager& LoadMemory(std::string_view bytes,
+                            std::unique_ptr<TZADirManager>& manager) {
+    UseMemory(bytes);
+    manager = std::make_unique<TZADirManager>(stream.get(), *this, false);
+    manager->LoadDir();
+    return *manager;
   }
   platform::MemoryStream& memory() {
     return static_cast<platform::MemoryStream&>(*stream);

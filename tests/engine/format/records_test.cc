@@ -249,6 +249,20 @@ TEST(DataDescriptorTest, DecodesKnownImage) {
   ExpectDecodeNeedsWholeRecord<DataDescriptor>(image);
 }
 
+TEST(DataDescriptorTest, DecodesKnownZip64Image) {
+  // Sizes of 8 bytes each: 0x100000005 compressed, 3 uncompressed.
+  const auto image =
+      FromHex("504B0708C2412435050000000100000003000000" "00000000");
+  auto d = Zip64DataDescriptor::Decode(image);
+  ASSERT_TRUE(d);
+  EXPECT_EQ(d->signature, kDataDescriptorSignature) << "descriptor: signature";
+  EXPECT_EQ(d->crc32, 0x352441C2u) << "descriptor: crc32";
+  EXPECT_EQ(d->compressed_size, 0x100000005u) << "descriptor: compressed size";
+  EXPECT_EQ(d->uncompressed_size, 3u) << "descriptor: uncompressed size";
+  EXPECT_EQ(Encoded(*d), image);
+  ExpectDecodeNeedsWholeRecord<Zip64DataDescriptor>(image);
+}
+
 TEST(RecordEncodeTest, FixedBufferTooSmallFailsWithoutOverrun) {
   std::array<uint8_t, 32> buffer;
   buffer.fill(0xAA);
