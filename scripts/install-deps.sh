@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   zlib1g-dev libgtest-dev libbenchmark-dev libfltk1.3-dev
   zip unzip p7zip-full python3 time
   # Checks of the Debian package: dpkg-shlibdeps (dpkg-dev, with

@@ -37,9 +37,13 @@ timed() {  # NAME COMMAND...
 configure_and_build() {  # <build dir> <toolchain file> [targets...]
   local dir=$1 toolchain=$2
   shift 2
+  local launcher=()
+  if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
   cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DTESSALY_BUILD_BENCH=OFF \
-    -DTESSALY_HOST_BUILD_DIR="$host_dir" >/dev/null
+    -DTESSALY_HOST_BUILD_DIR="$host_dir" "${launcher[@]}" >/dev/null
   cmake --build "$dir" -j "$jobs" ${1:+--target "$@"}
 }
 
