@@ -25,17 +25,17 @@ void Report(const char* what, int x, int y, int w, int h) {
 }
 
 void Shoot(void*) {
-  // Wait until the box is mapped, then have it drawn afresh, so that the
-  // screenshot shows it whatever the load on the machine.
+  // Wait until the box is mapped and FLTK has drawn it (it draws a window
+  // only after the server's first Expose event, and then clears its
+  // damage), so that the screenshot shows it whatever the load.
   Fl_Window* window = Fl::first_window();
   XWindowAttributes attributes{};
-  if (window == nullptr || !window->shown() ||
+  if (window == nullptr || !window->shown() || window->damage() != 0 ||
       XGetWindowAttributes(fl_display, fl_xid(window), &attributes) == 0 ||
       attributes.map_state != IsViewable) {
     Fl::repeat_timeout(0.1, Shoot);
     return;
   }
-  window->redraw();
   Fl::flush();
   XSync(fl_display, False);
   Report("window", window->x(), window->y(), window->w(), window->h());
