@@ -7,6 +7,7 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Input.H>
+#include <FL/Fl_Scroll.H>
 #include <FL/Fl_Widget.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
@@ -24,6 +25,10 @@ constexpr int kButtonHeight = 23;
 constexpr int kButtonGap = 6;
 constexpr int kMaxTextWidth = 520;
 constexpr Fl_Fontsize kTextSize = 12;
+// Room left on the screen's work area for a window manager's title bar and
+// borders, which the window's own size does not include.
+constexpr int kFrameAllowance = 48;
+constexpr int kScrollbarWidth = 16;
 
 // Text drawn as given: no '@' symbols, no '&' shortcuts.
 class PlainText : public Fl_Widget {
@@ -178,9 +183,18 @@ engine::DialogResult ShowFltkMessageBox(engine::DialogKind kind,
   const int count = static_cast<int>(offered.size());
   const int row_w = count * kButtonWidth + (count - 1) * kButtonGap;
   const int text_x = kMargin + kIconSize + kMargin;
+
+  // A text taller than the screen allows goes into a scrolling area of the
+  // height that is left, so that the buttons stay on the screen.
+  int sx, sy, sw, sh;
+  Fl::screen_work_area(sx, sy, sw, sh, 0);
+  const int chrome_h = kMargin + 16 + kButtonHeight + kMargin;
+  const int area_h = std::min(text_h, sh - kFrameAllowance - chrome_h);
+  const bool scrolls = area_h < text_h;
+  const int area_w = text_w + (scrolls ? kScrollbarWidth + 4 : 0);
   const int width =
-      std::max({text_x + text_w + kMargin, row_w + 2 * kMargin, 240});
-  const int buttons_y = kMargin + text_h + 16;
+      std::max({text_x + area_w + kMargin, row_w + 2 * kMargin, 240});
+  const int buttons_y = kMargin + area_h + 16;
   const int height = buttons_y + kButtonHeight + kMargin;
 
   BoxState state;
@@ -188,7 +202,17 @@ engine::DialogResult ShowFltkMessageBox(engine::DialogKind kind,
   state.window = &window;
   window.callback(OnWindowClose, &state);
   new SignIcon(kMargin, kMargin, kind);
-  new PlainText(text_x, kMargin, text_w, text_h, body);
+  if (scrolls) {
+    auto* area = new Fl_Scroll(text_x, kMargin, area_w, area_h);
+    area->type(Fl_Scroll::VERTICAL_ALWAYS);
+    area->scrollbar_size(kScrollbarWidth);
+    area->box(FL_FLAT_BOX);
+    area->color(window.color());
+    new PlainText(text_x, kMargin, text_w, text_h, body);
+    area->end();
+  } else {
+    new PlainText(text_x, kMargin, text_w, text_h, body);
+  }
   int x = (width - row_w) / 2;
   for (engine::DialogButton button : offered) {
     auto* widget = new Fl_Button(x, buttons_y, kButtonWidth, kButtonHeight);

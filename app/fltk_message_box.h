@@ -16,7 +16,8 @@ namespace tessaly::app {
 // and information boxes offer OK whatever `buttons` says. The window's
 // close button answers Cancel, or OK in an OK-only box; elsewhere it does
 // nothing. With `auto_answer_ms` >= 0 the first button answers by itself
-// after that many milliseconds.
+// after that many milliseconds. A text taller than the screen's work area
+// allows is shown in a scrolling area, so the buttons stay on the screen.
 engine::DialogResult ShowFltkMessageBox(engine::DialogKind kind,
                                         std::string_view text,
                                         engine::DialogButtons buttons,

@@ -1,3 +1,8 @@
+// Creating an archive afresh first runs the file selection on an archive in
+// memory: when no mask selects anything, nothing is created and an existing
+// archive of that name is left alone, as Info-ZIP's zip leaves it ("Nothing
+// to do"). Updating selects inside the update's own transaction and drops
+// it when nothing was selected, so the archive is not rewritten.
 #include "app/tzip.h"
 
 #include <cinttypes>
@@ -5,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/tzip_report.h"
 #include "engine/archiver.h"
 #include "engine/directory/dir_manager.h"
 #include "platform/exception.h"
@@ -35,8 +41,8 @@ void Configure(const TzipOptions& options, TZipArchiver& zip) {
     zip.SpanningOptions.SetCustomVolumeSize(options.split_size);
     zip.SpanningOptions.AdvancedNaming = !options.classic_naming;
   }
-  zip.Password = options.password;
-  if (options.zip64) zip.Zip64Mode = *options.zip64;
+  zip.Password = options.password.value_or("");
+  zip.Zip64Mode = options.zip64;
   zip.Options.OEMFileNames = !options.ansi_names;
 }
 
@@ -63,6 +69,49 @@ void List(TZipArchiver& zip, std::ostream& out) {
   }
   out << dir.Count() << (dir.Count() == 1 ? " entry" : " entries") << "\n";
   zip.Close();
+}
+
+int32_t PendingCount(TZipArchiver& zip) {
+  const engine::TZADirArray& dir = zip.DirManager->Dir;
+  int32_t pending = 0;
+  for (int32_t i = 0; i < dir.Count(); ++i) {
+    if (dir.ItemPtr(i).Pending) ++pending;
+  }
+  return pending;
+}
+
+// Reports every mask of `zip`'s last selection that found nothing; returns
+// whether anything at all is pending.
+bool ReportSelection(TZipArchiver& zip, const TzipOptions& options,
+                     std::ostream& err) {
+  const std::vector<int32_t>& counts = zip.MaskMatchCounts();
+  for (size_t i = 0; i < counts.size() && i < options.masks.size(); ++i) {
+    if (counts[i] == 0) err << "tzip: nothing matches " << options.masks[i] << "\n";
+  }
+  return PendingCount(zip) > 0;
+}
+
+// The selection of a new archive, made on an archive in memory: whether it
+// selects anything (masks that find nothing are reported on `err`).
+bool SelectsAnything(const TzipOptions& options, platform::Env& env,
+                     engine::DialogService& dialogs, std::ostream& err) {
+  TZipArchiver probe(env);
+  probe.SetName("ZipArchiver");
+  probe.SetDialogService(&dialogs);
+  Configure(options, probe);
+  probe.SetInMemory(true);
+  // A file that fails here is offered to the user when it is packed.
+  probe.OnProcessFileFailure =
+      [](engine::Component*, const std::string&, engine::TZAProcessOperation,
+         int32_t, int32_t, const std::string&,
+         engine::TZAAction& action) { action = engine::fxaIgnore; };
+  probe.Open(engine::kOpenCreate);
+  probe.BeginUpdate();  // selected only: the outer level is never applied
+  probe.AddMatchingFiles();
+  const bool any = ReportSelection(probe, options, err);
+  probe.DiscardUpdate();
+  probe.Close();
+  return any;
 }
 
 // Says on `err` why the update was rolled back.
@@ -92,45 +141,60 @@ void ReportRollBack(const engine::TZAUpdateResult& update, std::ostream& err) {
 
 int RunTzip(const TzipOptions& options, std::ostream& out, std::ostream& err,
             platform::Env& env, engine::DialogService& dialogs,
-            bool show_progress) {
+            bool stderr_is_terminal, int columns) {
   TZipArchiver zip(env);
   zip.SetName("ZipArchiver");
   zip.SetDialogService(&dialogs);
+  TzipReport report(out, err,
+                    stderr_is_terminal &&
+                        options.verbosity != TzipVerbosity::kQuiet,
+                    options.verbosity == TzipVerbosity::kVerbose, columns);
   try {
     if (options.command == TzipCommand::kList) {
       zip.FileName = options.archive;
       List(zip, out);
-      return 0;
+      return kTzipDone;
     }
     Configure(options, zip);
+    const bool fresh = options.command == TzipCommand::kCreate ||
+                       !env.FileExists(options.archive);
+    if (fresh && !SelectsAnything(options, env, dialogs, err)) {
+      err << "tzip: nothing to do: " << options.archive << " not written\n";
+      return kTzipNothingToDo;
+    }
     std::vector<std::string> volumes;
     zip.OnRequestBlankVolume = [&](engine::Component*, int32_t,
                                    std::string& name, bool&) {
       // A disk-full answer repeats the request for the same volume.
       if (volumes.empty() || volumes.back() != name) volumes.push_back(name);
     };
-    if (show_progress) {
-      zip.OnOverallProgress = [&](engine::Component*, double progress,
-                                  engine::TZAProcessOperation,
-                                  engine::TZAProgressPhase, bool&) {
-        char text[32];
-        std::snprintf(text, sizeof(text), "\rtzip: %5.1f%%", progress);
-        err << text << std::flush;
-      };
-    }
-    if (options.command == TzipCommand::kUpdate) {
+    report.Attach(zip);
+    if (!fresh) {
       // One explicit transaction: a filled multi-volume archive accepts
       // changes only inside one.
       zip.Open();
       zip.BeginUpdate();
       zip.AddMatchingFiles();
+      if (!zip.IsUpdating()) {
+        // Aborted while selecting: the transaction is gone, nothing written.
+        zip.Close();
+        ReportRollBack(zip.LastUpdate(), err);
+        return kTzipRolledBack;
+      }
+      if (!ReportSelection(zip, options, err)) {
+        zip.DiscardUpdate();
+        zip.Close();
+        err << "tzip: nothing to do: " << options.archive
+            << " left as it was\n";
+        return kTzipNothingToDo;
+      }
       zip.EndUpdate();
     } else {
       zip.Open(engine::kOpenCreate);
       zip.AddMatchingFiles();
     }
     zip.Close();
-    if (show_progress) err << "\n";
+    report.Finish();
     const engine::TZAUpdateResult& update = zip.LastUpdate();
     if (update.Outcome != engine::uoApplied &&
         update.Outcome != engine::uoNone) {
@@ -152,7 +216,7 @@ int RunTzip(const TzipOptions& options, std::ostream& out, std::ostream& err,
     }
     return kTzipDone;
   } catch (const platform::Exception& e) {
-    if (show_progress) err << "\n";
+    report.Finish();
     err << e.ClassName() << ": " << e.what() << "\n";
     if (zip.LastUpdate().Outcome == engine::uoRefused) {
       err << "tzip: the update was refused; the archive is unchanged\n";

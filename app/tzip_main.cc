@@ -1,13 +1,18 @@
 // tzip: the archive engine on the command line.
-#include <unistd.h>
-
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "app/terminal.h"
 #include "app/tzip.h"
 #include "app/tzip_options.h"
+#include "app/tzip_password.h"
 #include "engine/console_dialog_service.h"
+
+#ifndef TESSALY_VERSION
+#define TESSALY_VERSION "unknown"
+#endif
 
 int main(int argc, char** argv) {
   using namespace tessaly;
@@ -20,14 +25,23 @@ int main(int argc, char** argv) {
   }
   if (options->command == app::TzipCommand::kHelp) {
     std::cout << app::TzipUsage();
-    return 0;
+    return app::kTzipDone;
   }
   if (options->command == app::TzipCommand::kVersion) {
-    std::cout << "tzip 1.0.0\n";
-    return 0;
+    std::cout << "tzip " TESSALY_VERSION "\n";
+    return app::kTzipDone;
   }
+  const std::optional<std::string> password = app::ResolveTzipPassword(
+      *options, std::getenv("TZIP_PASSWORD"), app::ReadSecretFromTerminal,
+      error);
+  if (!password) {
+    std::cerr << "tzip: " << error << "\n";
+    return app::kTzipUsage;
+  }
+  if (options->encrypt) options->password = *password;
   // Boxes go to stderr so that stdout carries only the list of files.
   engine::ConsoleDialogService dialogs(std::cin, std::cerr);
-  return app::RunTzip(*options, std::cout, std::cerr,
-                      platform::Env::Default(), dialogs, isatty(2) != 0);
+  const bool terminal = app::StderrIsTerminal();
+  return app::RunTzip(*options, std::cout, std::cerr, platform::Env::Default(),
+                      dialogs, terminal, terminal ? app::StderrColumns() : 80);
 }

@@ -1,5 +1,6 @@
 // Command-line options of tzip, the engine's front end for scripts,
-// benchmarks and checks. Each option maps onto an archiver property.
+// benchmarks and checks. Each option maps onto an archiver property or onto
+// how tzip talks to its user (password prompt, progress, listing).
 #ifndef TESSALY_APP_TZIP_OPTIONS_H_
 #define TESSALY_APP_TZIP_OPTIONS_H_
 
@@ -14,6 +15,16 @@ namespace tessaly::app {
 
 enum class TzipCommand { kCreate, kUpdate, kList, kHelp, kVersion };
 
+// What tzip reports while it works.
+enum class TzipVerbosity {
+  kQuiet,    // -q: no progress line
+  kNormal,   // a progress line when stderr is a terminal
+  kVerbose,  // -v: also one line per file with its sizes and ratio
+};
+
+// The smallest volume a split archive may have.
+inline constexpr int64_t kMinVolumeSize = 65536;
+
 struct TzipOptions {
   TzipCommand command = TzipCommand::kCreate;
   std::string archive;
@@ -24,11 +35,13 @@ struct TzipOptions {
   std::optional<engine::TZAStorePathMode> store_path;  // -p
   std::vector<std::string> exclusions;             // -x, repeatable
   std::vector<std::string> no_compression;         // -n, repeatable
-  int64_t split_size = 0;                          // -s BYTES; 0: not split
+  int64_t split_size = 0;                          // -s SIZE; 0: not split
   bool classic_naming = false;                     // --classic-naming
-  std::string password;                            // -e
-  std::optional<engine::TZip64Mode> zip64;         // --zip64
+  bool encrypt = false;                            // -e (or -P)
+  std::optional<std::string> password;             // -P PASSWORD
+  engine::TZip64Mode zip64 = engine::zmAuto;       // --zip64
   bool ansi_names = false;                         // --ansi-names
+  TzipVerbosity verbosity = TzipVerbosity::kNormal;  // -q, -v
 };
 
 // Parses argv[1..]. Returns the options, or std::nullopt with a message in
@@ -36,7 +49,15 @@ struct TzipOptions {
 std::optional<TzipOptions> ParseTzipArguments(const std::vector<std::string>& args,
                                               std::string& error);
 
-// The usage text printed by --help and after a usage error.
+// A volume size as Info-ZIP's zip -s writes it: a whole number of bytes,
+// or one followed by k, m, g or t (kibibytes ... tebibytes; either case):
+// "65536", "640k", "2m", "1g". Returns std::nullopt with a message in
+// `error` for other text and for sizes below kMinVolumeSize.
+std::optional<int64_t> ParseVolumeSize(const std::string& text,
+                                       std::string& error);
+
+// The usage text printed by --help and after a usage error, ending with the
+// exit statuses.
 const char* TzipUsage();
 
 }  // namespace tessaly::app

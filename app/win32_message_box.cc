@@ -9,7 +9,10 @@
 // A box that MessageBoxA can show is shown by it, so it looks and sounds as
 // every other program's box does. The other button sets get a dialog built
 // from an in-memory template (always UTF-16, even for the A functions)
-// whose controls are laid out in pixels once the dialog font is known.
+// whose controls are laid out in pixels once the dialog font is known. So
+// does a text too tall for the screen's work area, which MessageBoxA would
+// let run off the screen with its buttons: there the text is a read-only,
+// scrolling edit control of the height the work area leaves.
 //
 // Test answers: MessageBoxA runs its own modal loop, which dispatches
 // thread timers; a thread timer finds the box among the thread's windows
@@ -33,6 +36,8 @@ constexpr int kButtonGap = 6;
 constexpr int kEditHeight = 21;
 constexpr int kMaxTextWidth = 520;
 constexpr int kMinWidth = 240;
+// The inner margin of the scrolling text on each side, in pixels.
+constexpr int kEditMargin = 4;
 
 // Control IDs of our dialogs; a button's ID is its DialogResult (1..10).
 constexpr WORD kTextId = 100;
@@ -156,9 +161,56 @@ class TemplateWriter {
   std::vector<WORD> words_;
 };
 
+// `text` with every line break as CR LF, as a multi-line edit control
+// needs them (the text itself is not changed otherwise).
+std::string EditLineBreaks(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' || text[i] == '\n') {
+      out += "\r\n";
+      if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+// Whether a box showing `text` would be taller than the screen's work area.
+// Measured with the larger of the message-box and dialog fonts, at the
+// narrowest width either box wraps at, so the answer errs towards a box of
+// our own.
+bool TooTallForScreen(const std::string& text) {
+  NONCLIENTMETRICSA metrics{};
+  metrics.cbSize = sizeof(metrics);
+  SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+  HDC dc = GetDC(nullptr);
+  int text_h = 0;
+  HFONT fonts[2] = {CreateFontIndirectA(&metrics.lfMessageFont),
+                    static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT))};
+  for (HFONT font : fonts) {
+    HGDIOBJ old_font = SelectObject(dc, font);
+    RECT rect{0, 0, kMaxTextWidth, 0};
+    DrawTextA(dc, text.c_str(), -1, &rect,
+              DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    text_h = std::max(text_h, static_cast<int>(rect.bottom - rect.top));
+    SelectObject(dc, old_font);
+  }
+  DeleteObject(fonts[0]);
+  ReleaseDC(nullptr, dc);
+  RECT work{};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  const int chrome = GetSystemMetrics(SM_CYCAPTION) +
+                     2 * GetSystemMetrics(SM_CYFIXEDFRAME) + 2 * kMargin +
+                     16 + kButtonHeight + kMargin;
+  return text_h + chrome > static_cast<int>(work.bottom - work.top);
+}
+
 struct DialogState {
   std::string title;
   std::string text;
+  bool scrolls = false;  // the text is a scrolling edit control
   bool has_icon = false;
   DialogKind kind = DialogKind::kConfirmation;
   std::vector<DialogButton> buttons;
@@ -180,8 +232,28 @@ void Layout(HWND dialog, const DialogState& state) {
             DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
   SelectObject(dc, old_font);
   ReleaseDC(dialog, dc);
-  const int text_w = static_cast<int>(text_rect.right - text_rect.left);
+  int text_w = static_cast<int>(text_rect.right - text_rect.left);
   int text_h = static_cast<int>(text_rect.bottom - text_rect.top);
+
+  RECT work{};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  RECT frame_only{0, 0, 0, 0};
+  AdjustWindowRectEx(
+      &frame_only, static_cast<DWORD>(GetWindowLongA(dialog, GWL_STYLE)),
+      FALSE, static_cast<DWORD>(GetWindowLongA(dialog, GWL_EXSTYLE)));
+  if (state.scrolls) {
+    // What the work area leaves beside the frame, margins and buttons.
+    const int room = static_cast<int>(work.bottom - work.top) -
+                     static_cast<int>(frame_only.bottom - frame_only.top) -
+                     (kMargin + 16 + kButtonHeight + kMargin);
+    // The edit control adds its sunken border, its margins and the
+    // scroll bar around the text.
+    const int chrome_w = 2 * GetSystemMetrics(SM_CXEDGE) + 2 * kEditMargin +
+                         GetSystemMetrics(SM_CXVSCROLL) + 2;
+    const int chrome_h = 2 * GetSystemMetrics(SM_CYEDGE) + 2;
+    text_h = std::min(text_h + chrome_h, std::max(room, kIconSize));
+    text_w += chrome_w;
+  }
 
   const int count = static_cast<int>(state.buttons.size());
   const int row_w = count * kButtonWidth + (count - 1) * kButtonGap;
@@ -211,14 +283,10 @@ void Layout(HWND dialog, const DialogState& state) {
   }
   const int height = y + kButtonHeight + kMargin;
 
-  RECT frame{0, 0, width, height};
-  AdjustWindowRectEx(
-      &frame, static_cast<DWORD>(GetWindowLongA(dialog, GWL_STYLE)), FALSE,
-      static_cast<DWORD>(GetWindowLongA(dialog, GWL_EXSTYLE)));
-  const int frame_w = static_cast<int>(frame.right - frame.left);
-  const int frame_h = static_cast<int>(frame.bottom - frame.top);
-  RECT work{};
-  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  const int frame_w =
+      width + static_cast<int>(frame_only.right - frame_only.left);
+  const int frame_h =
+      height + static_cast<int>(frame_only.bottom - frame_only.top);
   SetWindowPos(dialog, nullptr,
                static_cast<int>(work.left) +
                    (static_cast<int>(work.right - work.left) - frame_w) / 2,
@@ -243,7 +311,9 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wparam,
       state = reinterpret_cast<DialogState*>(lparam);
       SetWindowLongPtrA(dialog, DWLP_USER, lparam);
       SetWindowTextA(dialog, state->title.c_str());
-      SetDlgItemTextA(dialog, kTextId, state->text.c_str());
+      SetDlgItemTextA(dialog, kTextId,
+                      state->scrolls ? EditLineBreaks(state->text).c_str()
+                                     : state->text.c_str());
       for (DialogButton button : state->buttons) {
         SetDlgItemTextA(dialog, engine::DialogButtonResult(button),
                         std::string(engine::DialogButtonName(button)).c_str());
@@ -256,7 +326,17 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wparam,
         EnableMenuItem(GetSystemMenu(dialog, FALSE), SC_CLOSE,
                        MF_BYCOMMAND | MF_GRAYED);
       }
+      if (state->scrolls) {
+        SendDlgItemMessageA(dialog, kTextId, EM_SETMARGINS,
+                            EC_LEFTMARGIN | EC_RIGHTMARGIN,
+                            MAKELPARAM(kEditMargin, kEditMargin));
+      }
       Layout(dialog, *state);
+      if (state->scrolls) {
+        // The text is read from its first line.
+        SendDlgItemMessageA(dialog, kTextId, EM_SETSEL, 0, 0);
+        SendDlgItemMessageA(dialog, kTextId, EM_SCROLLCARET, 0, 0);
+      }
       // A box without an owner would otherwise open behind the window
       // that had the focus.
       SetForegroundWindow(dialog);
@@ -314,7 +394,7 @@ DialogResult RunDialog(HWND owner, DialogState& state) {
   writer.Header(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT,
                 items);
   if (state.has_icon) writer.Item(kIconId, kStaticClass, SS_ICON);
-  writer.Item(kTextId, kStaticClass, SS_LEFT | SS_NOPREFIX);
+  if (!state.scrolls) writer.Item(kTextId, kStaticClass, SS_LEFT | SS_NOPREFIX);
   if (input) {
     writer.Item(kEditId, kEditClass, WS_TABSTOP | ES_AUTOHSCROLL,
                 WS_EX_CLIENTEDGE);
@@ -325,6 +405,14 @@ DialogResult RunDialog(HWND owner, DialogState& state) {
         static_cast<WORD>(engine::DialogButtonResult(button)), kButtonClass,
         WS_TABSTOP | (first ? BS_DEFPUSHBUTTON | WS_GROUP : BS_PUSHBUTTON));
     first = false;
+  }
+  if (state.scrolls) {
+    // After the buttons in the tab order: the dialog's first control takes
+    // the focus when it opens, and an edit control given the focus selects
+    // its whole text, which scrolls it to the end.
+    writer.Item(kTextId, kEditClass,
+                ES_MULTILINE | ES_READONLY | WS_VSCROLL | WS_TABSTOP,
+                WS_EX_CLIENTEDGE);
   }
   const INT_PTR result =
       DialogBoxIndirectParamA(GetModuleHandleA(nullptr), writer.Data(), owner,
@@ -375,7 +463,8 @@ DialogResult ShowWin32MessageBox(HWND owner, DialogKind kind,
   }
   const std::string body(text);
   const int32_t style = MessageBoxStyleFor(buttons);
-  if (style >= 0) {
+  const bool too_tall = TooTallForScreen(body);
+  if (style >= 0 && !too_tall) {
     // MessageBoxA's button IDs (IDOK 1 ... IDNO 7) are the modal results.
     AutoAnswer answer;
     AutoAnswer* outer = g_auto_answer;
@@ -395,6 +484,7 @@ DialogResult ShowWin32MessageBox(HWND owner, DialogKind kind,
   DialogState state;
   state.title = Title(kind);
   state.text = body;
+  state.scrolls = too_tall;
   state.has_icon = true;
   state.kind = kind;
   for (DialogButton button : engine::kAllDialogButtons) {

@@ -2,7 +2,9 @@
 // Windows' own MessageBoxA offers (OK; OK, Cancel; Yes, No; Yes, No,
 // Cancel; Abort, Retry, Ignore; Retry, Cancel) is one; any other set of
 // buttons (Yes, No, Yes to All, No to All; Abort, Ignore) and the input box
-// are dialogs of our own with the named buttons.
+// are dialogs of our own with the named buttons. So is a box whose text is
+// too tall for the screen's work area: its text scrolls, in a box that fits
+// the work area, and the buttons stay on the screen.
 //
 // For automated tests only: with `auto_answer_ms` >= 0 the box presses its
 // first button (in kAllDialogButtons order: OK, Cancel, Yes, ...) by

@@ -5,5 +5,5 @@
 # Windows) runs without MinGW's DLLs. Tests run through Wine.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(TESSALY_MINGW_PREFIX i686-w64-mingw32)
-set(TESSALY_WINE_LOADER wine)
+set(TESSALY_WINE_LOADER wine)  # wine32:i386 provides it
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

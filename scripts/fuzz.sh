@@ -32,7 +32,7 @@ for i in $(seq 200); do echo "ledger line $i"; done > "$work/src/report.rpt"
 mkdir -p "$work/src/sub" && echo sub > "$work/src/sub/x.dat"
 if [[ -x $tzip ]]; then
   "$tzip" -9 "$seeds/tzip.zip" "$work/src/*.*" >/dev/null
-  "$tzip" -6 --zip64 always -e pw "$seeds/tzip64.zip" "$work/src/*.*" >/dev/null
+  "$tzip" -6 --zip64 always -P pw "$seeds/tzip64.zip" "$work/src/*.*" >/dev/null
   "$tzip" -0 -s 65536 --classic-naming "$seeds/split.zip" "$work/src/*.*" >/dev/null
 fi
 (cd "$work/src" && zip -q -r "$seeds/infozip.zip" . -z <<< "a comment")

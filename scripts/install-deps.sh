@@ -1,34 +1,57 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that building, testing and running need,
 # when they are missing. Runs as root (CI) or through sudo.
+#
+# Wine: the 64-bit loader (wine64) always; where the kernel runs 32-bit
+# programs (scripts/runs-32bit.sh), also Debian's 32-bit Wine (wine32:i386,
+# after adding the i386 architecture), so that the 32-bit Windows build,
+# the product, is the one tested. Says which.
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
 packages=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config ccache
   zlib1g-dev libgtest-dev libbenchmark-dev libfltk1.3-dev
   zip unzip p7zip-full python3 time
+  # Checks of the Debian package: dpkg-shlibdeps (dpkg-dev, with
+  # build-essential) needs file; the manual pages and the desktop entry
+  # are checked with groff and desktop-file-validate.
+  file groff-base desktop-file-utils
   xvfb xauth x11-apps x11-utils fonts-dejavu-core
   clang libclang-rt-14-dev
   # The Windows build: MinGW-w64 cross compilers (32-bit for the program,
   # 64-bit for running the suites where the kernel cannot run 32-bit
-  # code), zlib for both, GoogleTest's source, and Wine.
+  # code), zlib for both, GoogleTest's source, and 64-bit Wine.
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   mingw-w64-i686-dev mingw-w64-x86-64-dev libz-mingw-w64-dev googletest
   wine64 fonts-wine
 )
 
+sudo_cmd=()
+if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
+export DEBIAN_FRONTEND=noninteractive
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
+
+if scripts/runs-32bit.sh; then
+  echo "install-deps: this kernel runs 32-bit programs: 32-bit Wine (wine32:i386) as well"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo_cmd[@]}" dpkg --add-architecture i386
+  fi
+  packages+=(wine32:i386)
+else
+  echo "install-deps: this kernel cannot run 32-bit programs: 64-bit Wine only"
+fi
+
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
+  installed "$p" || missing+=("$p")
 done
 
 if ((${#missing[@]})); then
   echo "install-deps: installing ${missing[*]}"
-  sudo_cmd=()
-  if [[ $(id -u) -ne 0 ]]; then sudo_cmd=(sudo); fi
-  export DEBIAN_FRONTEND=noninteractive
   "${sudo_cmd[@]}" apt-get update -qq
   "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

@@ -1,23 +1,27 @@
 #!/usr/bin/env python3
-"""Writes tessaly.ico, the collector's window icon.
+"""Writes tessaly.ico, the collector's window icon, and the same picture as
+PNG files for the desktop entry (tessaly-zipper-16.png, -32.png, -48.png).
 
 One icon file with six images: 16 x 16, 32 x 32 and 48 x 48 pixels, each in
 16 colours (4 bits per pixel, the standard VGA palette) and in 256 colours
 (8 bits per pixel). The picture is a folder with a zipper down its middle,
 the same design the desktop window draws for itself.
 
-Usage: make_icon.py [OUTPUT]   (default: tessaly.ico beside this script)
+Usage: make_icon.py [OUTPUT]   (default: tessaly.ico beside this script;
+                                the PNG files go beside OUTPUT)
 
 The layout is the ICO format as Windows reads it: an ICONDIR header, one
 ICONDIRENTRY per image, then per image a BITMAPINFOHEADER (with the height
 doubled for the AND mask), the palette as RGBQUADs, the colour (XOR) bitmap
 and the 1-bit transparency (AND) mask, both bottom-up with rows padded to
-four bytes.
+four bytes. The PNG files are 8-bit RGBA, unfiltered (PNG specification,
+IHDR colour type 6), with transparent pixels where the icon's mask is set.
 """
 
 import os
 import struct
 import sys
+import zlib
 
 FOLDER = (230, 190, 80)
 EDGE = (150, 110, 30)
@@ -113,12 +117,31 @@ def icon():
     return out + b''.join(images)
 
 
+def png(size):
+    def chunk(kind, data):
+        return (struct.pack('>I', len(data)) + kind + data +
+                struct.pack('>I', zlib.crc32(kind + data) & 0xFFFFFFFF))
+    raw = bytearray()
+    for row in picture(size):
+        raw.append(0)  # filter type: none
+        for p in row:
+            raw += bytes((0, 0, 0, 0)) if p is None else bytes(p) + b'\xff'
+    header = struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0)
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header) +
+            chunk(b'IDAT', zlib.compress(bytes(raw), 9)) + chunk(b'IEND', b''))
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     path = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here,
                                                               'tessaly.ico')
     with open(path, 'wb') as f:
         f.write(icon())
+    for size in (16, 32, 48):
+        name = os.path.join(os.path.dirname(os.path.abspath(path)),
+                            'tessaly-zipper-%d.png' % size)
+        with open(name, 'wb') as f:
+            f.write(png(size))
 
 
 if __name__ == '__main__':

@@ -152,6 +152,11 @@ class ArchiverCore : public Component, public DirOwner {
   // REQUIRES: an open update transaction (AddMatchingFiles opens one).
   void ScanFileMasks(const TStringList& masks, int32_t search_attr,
                      bool recurse, bool move, const TStringList& exclusions);
+  // For each mask of the last ScanFileMasks, in order: how many files and
+  // folders it found that no exclusion mask left out.
+  const std::vector<int32_t>& MaskMatchCounts() const {
+    return mask_match_counts_;
+  }
   void ScanFolder(const std::string& folder, const std::string& root,
                   const std::string& mask, bool recurse);
   // (Path, Plain) for a mask relative to `folder`.
@@ -380,6 +385,10 @@ class ArchiverCore : public Component, public DirOwner {
   // ScanFileMasks). A missing folder lists nothing.
   std::optional<std::vector<platform::FoundFile>> ListFolder(
       const std::string& pattern, uint32_t attribute_filter);
+  // What each mask of the last ScanFileMasks found (MaskMatchCounts), and
+  // the mask being scanned.
+  std::vector<int32_t> mask_match_counts_;
+  size_t scan_mask_index_ = 0;
 
   // State of the running apply step (entry_pipeline.cc).
   int32_t first_change_ = 0;

@@ -69,7 +69,11 @@ constexpr int32_t kCannotOpenError = 33;
 
 // Thrown when the host answers Abort to a failure of selection; caught by
 // ScanFileMasks, which drops the transaction's work.
-struct ScanAborted {};
+// The failure that the host answered Abort.
+struct ScanAborted {
+  int32_t native_error;
+  std::string message;
+};
 
 // The key under which a stored name is taken within one scan: the name a
 // reader of the archive gets back, lower-cased as directory lookups are.
@@ -93,7 +97,7 @@ bool RetryAfter(ArchiverCore& core, const std::string& file,
   core.DoProcessFileFailure(file, move ? poMove : poAdd, failure.NativeError(),
                             failure.ErrorCode(), failure.what(), action);
   if (action == fxaRetry) return true;
-  if (action == fxaAbort) throw ScanAborted{};
+  if (action == fxaAbort) throw ScanAborted{failure.NativeError(), failure.what()};
   core.SelectionLeftOut.push_back(file);
   return false;
 }
@@ -176,17 +180,26 @@ void ArchiverCore::ScanFileMasks(const TStringList& masks, int32_t search_attr,
     if (!id.empty()) scan_.archive_ids.push_back(std::move(id));
   }
 
+  mask_match_counts_.assign(static_cast<size_t>(masks.Count()), 0);
   try {
     for (int i = 0; i < masks.Count(); ++i) {
       const std::string mask = masks.Get(i);
       const std::string folder = CurrentBaseDir;
+      scan_mask_index_ = static_cast<size_t>(i);
       ScanFolder(folder, folder, mask, recurse);
     }
-  } catch (const ScanAborted&) {
+  } catch (const ScanAborted& aborted) {
     // As an Abort while the update is applied: nothing of the transaction
-    // remains to be written. (Items queued by selection own no stream.)
+    // remains to be written (items queued by selection own no stream), and
+    // the archive, not yet touched, is as it was.
     DirManager->Dir.Assign(DirManager->SavedDir);
     UpdateCount = 0;
+    last_update_ = TZAUpdateResult{};
+    last_update_.Outcome = uoAborted;
+    last_update_.NativeError = aborted.native_error;
+    last_update_.Message = aborted.message;
+    last_update_.RolledBack = true;
+    SelectionLeftOut.clear();
   }
 }
 
@@ -340,6 +353,10 @@ bool ArchiverCore::FilterFoundFile(const platform::FoundFile& found,
                                  id) != scan_.archive_ids.end()) {
       return false;  // the archive itself, reached by another path
     }
+  }
+  // (A handler may have started a scan with fewer masks meanwhile.)
+  if (scan_mask_index_ < mask_match_counts_.size()) {
+    ++mask_match_counts_[scan_mask_index_];
   }
   AddFoundFile(full_name, root, found);
   return true;

@@ -10,159 +10,40 @@
 // test-only variable TESSALY_TEST_AUTO_ANSWER_MS.
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <zlib.h>
-
 #include "tests/app/collector_fixture.h"
 #include "tests/support/run_command.h"
+#include "tests/support/screen_image.h"
 #include "widgets/color.h"
 
 namespace tessaly::app {
 namespace {
 
-using widgets::Rgb;
+using Image = test::ScreenImage;
+using test::Pixel;
 
-// An image read from an X window dump (xwd): ZPixmap, 24 or 32 bits per
-// pixel, true colour.
-struct Image {
-  int width = 0;
-  int height = 0;
-  std::vector<Rgb> pixels;
-
-  Rgb At(int x, int y) const {
-    return pixels[static_cast<size_t>(y * width + x)];
-  }
-};
-
-uint32_t BigEndian32(const std::string& data, size_t at) {
-  return (static_cast<uint32_t>(static_cast<uint8_t>(data[at])) << 24) |
-         (static_cast<uint32_t>(static_cast<uint8_t>(data[at + 1])) << 16) |
-         (static_cast<uint32_t>(static_cast<uint8_t>(data[at + 2])) << 8) |
-         static_cast<uint32_t>(static_cast<uint8_t>(data[at + 3]));
-}
-
-int Shift(uint32_t mask) {
-  int shift = 0;
-  while (mask != 0 && (mask & 1) == 0) {
-    mask >>= 1;
-    ++shift;
-  }
-  return shift;
-}
-
-// Reads an XWD file (X11 XWDFile.h layout: 25 big-endian 32-bit header
-// fields, the window name, the colour map, then the pixels).
-bool ReadXwd(const std::string& path, Image& image, std::string& error) {
-  std::ifstream file(path, std::ios::binary);
-  std::stringstream buffer;
-  buffer << file.rdbuf();
-  const std::string data = buffer.str();
-  if (data.size() < 100) {
-    error = "short file";
-    return false;
-  }
-  auto field = [&](int index) { return BigEndian32(data, index * 4); };
-  const uint32_t header_size = field(0);
-  const uint32_t format = field(2);
-  const uint32_t width = field(4);
-  const uint32_t height = field(5);
-  const uint32_t byte_order = field(7);  // 0: LSB first
-  const uint32_t bits_per_pixel = field(11);
-  const uint32_t bytes_per_line = field(12);
-  const uint32_t masks[3] = {field(14), field(15), field(16)};
-  const uint32_t colors = field(19);
-  const size_t start = header_size + colors * 12;
-  if (format != 2 || (bits_per_pixel != 32 && bits_per_pixel != 24)) {
-    error = "unsupported XWD format";
-    return false;
-  }
-  if (data.size() < start + static_cast<size_t>(bytes_per_line) * height) {
-    error = "truncated pixels";
-    return false;
-  }
-  image.width = static_cast<int>(width);
-  image.height = static_cast<int>(height);
-  image.pixels.clear();
-  const size_t step = bits_per_pixel / 8;
-  for (uint32_t y = 0; y < height; ++y) {
-    for (uint32_t x = 0; x < width; ++x) {
-      const size_t at = start + y * bytes_per_line + x * step;
-      uint32_t value = 0;
-      for (size_t i = 0; i < step; ++i) {
-        const uint32_t byte = static_cast<uint8_t>(data[at + i]);
-        value |=
-            byte_order == 0 ? byte << (8 * i) : byte << (8 * (step - 1 - i));
-      }
-      uint8_t channel[3];
-      for (int c = 0; c < 3; ++c) {
-        channel[c] =
-            static_cast<uint8_t>((value & masks[c]) >> Shift(masks[c]));
-      }
-      image.pixels.push_back(Rgb{channel[0], channel[1], channel[2]});
-    }
-  }
-  return true;
-}
-
-void AppendChunk(std::string& png, const char* type, const std::string& body) {
-  auto put32 = [&](uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8) {
-      png += static_cast<char>((v >> shift) & 0xFF);
-    }
-  };
-  put32(static_cast<uint32_t>(body.size()));
-  const std::string typed = std::string(type) + body;
-  png += typed;
-  put32(static_cast<uint32_t>(
-      crc32(0, reinterpret_cast<const Bytef*>(typed.data()),
-            static_cast<uInt>(typed.size()))));
-}
-
-// Writes `image` as an 8-bit RGB PNG (RFC 2083).
-void WritePng(const Image& image, const std::string& path) {
-  std::string raw;
-  for (int y = 0; y < image.height; ++y) {
-    raw += '\0';  // filter: none
-    for (int x = 0; x < image.width; ++x) {
-      const Rgb p = image.At(x, y);
-      raw += static_cast<char>(p.r);
-      raw += static_cast<char>(p.g);
-      raw += static_cast<char>(p.b);
-    }
-  }
-  uLongf size = compressBound(static_cast<uLong>(raw.size()));
-  std::string packed(size, '\0');
-  compress(reinterpret_cast<Bytef*>(packed.data()), &size,
-           reinterpret_cast<const Bytef*>(raw.data()),
-           static_cast<uLong>(raw.size()));
-  packed.resize(size);
-  std::string header;
-  for (uint32_t v : {static_cast<uint32_t>(image.width),
-                     static_cast<uint32_t>(image.height)}) {
-    for (int shift = 24; shift >= 0; shift -= 8) {
-      header += static_cast<char>((v >> shift) & 0xFF);
-    }
-  }
-  header += std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB
-  std::string png = "\x89PNG\r\n\x1A\n";
-  AppendChunk(png, "IHDR", header);
-  AppendChunk(png, "IDAT", packed);
-  AppendChunk(png, "IEND", "");
-  std::ofstream(path, std::ios::binary) << png;
+// A colour as a screenshot shows it.
+Pixel OnScreen(widgets::TColor color) {
+  const widgets::Rgb rgb = widgets::ToRgb(color);
+  return Pixel{rgb.r, rgb.g, rgb.b};
 }
 
 // About 60 MB of numeric records that deflate at level 9 packs at some
 // 15 MB/s: the job runs for seconds, with a progress event (and so a
-// message pump) every fraction of a second.
+// message pump) every fraction of a second. A sanitizer build packs a
+// third of it in about as long.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kLargeDataFiles = 2;
+#else
+constexpr int kLargeDataFiles = 6;
+#endif
 void WriteLargeDataSet(const testing::Installation& site) {
   site.AddData("FileList.cfg", "[Files]\r\n");
   uint64_t x = 88172645463325252ull;
-  for (int file = 0; file < 6; ++file) {
+  for (int file = 0; file < kLargeDataFiles; ++file) {
     std::string text;
     text.reserve(10'000'100);
     while (text.size() < 10'000'000) {
@@ -206,8 +87,8 @@ wait $pid
 echo "exit $?"
 )";
 
-bool IsBand(const Rgb& p) {
-  const Rgb face = widgets::ToRgb(widgets::clBtnFace);
+bool IsBand(const Pixel& p) {
+  const Pixel face = OnScreen(widgets::clBtnFace);
   return !(p == face);
 }
 
@@ -224,10 +105,10 @@ void CheckLayout(const Image& image, const std::string& name) {
   SCOPED_TRACE(name);
   ASSERT_EQ(image.width, 300);
   ASSERT_EQ(image.height, 112);
-  const Rgb face = widgets::ToRgb(widgets::clBtnFace);
-  const Rgb navy = widgets::ToRgb(widgets::clActiveCaption);
-  const Rgb shadow = widgets::ToRgb(widgets::clBtnShadow);
-  const Rgb white = widgets::ToRgb(widgets::clBtnHighlight);
+  const Pixel face = OnScreen(widgets::clBtnFace);
+  const Pixel navy = OnScreen(widgets::clActiveCaption);
+  const Pixel shadow = OnScreen(widgets::clBtnShadow);
+  const Pixel white = OnScreen(widgets::clBtnHighlight);
 
   // The window's face colour around the controls.
   for (auto [x, y] :
@@ -307,7 +188,7 @@ TEST(FltkWindowTest, WindowShowsLabelPanelAndAMovingBand) {
     Image image;
     std::string error;
     const std::string name = "shot" + std::to_string(k) + ".xwd";
-    if (!ReadXwd(out + name, image, error)) break;  // the window had gone
+    if (!test::ReadXwd(out + name, image, error)) break;  // the window had gone
     ASSERT_EQ(image.width, 300) << name;
     ASSERT_EQ(image.height, 112) << name;
     if (!BandColumns(image, 50).empty()) shots.push_back(std::move(image));
@@ -319,7 +200,7 @@ TEST(FltkWindowTest, WindowShowsLabelPanelAndAMovingBand) {
   const std::string keep = test::BinaryDir() + "/tests/app";
   std::filesystem::create_directories(keep);
   for (size_t i = 0; i < 2; ++i) {
-    WritePng(shots[i], keep + "/fltk_window_" + std::to_string(i + 1) + ".png");
+    test::WritePng(shots[i], keep + "/fltk_window_" + std::to_string(i + 1) + ".png");
     CheckLayout(shots[i], "screenshot " + std::to_string(i + 1));
   }
   EXPECT_NE(BandColumns(shots[0], 50), BandColumns(shots[1], 50))

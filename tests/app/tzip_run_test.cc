@@ -15,7 +15,7 @@
 namespace tessaly::app {
 namespace {
 
-TEST(TzipRunTest, UnreadableSubFolderIsReportedAndExitIsFour) {
+TEST(TzipFaultRunTest, UnreadableSubFolderIsReportedAndExitIsFour) {
   test::TempDir dir;
   dir.MakeDir("src");
   dir.MakeDir("src/sub");
@@ -51,7 +51,7 @@ TEST(TzipRunTest, UnreadableSubFolderIsReportedAndExitIsFour) {
 }
 
 // The same status when a file cannot be read while the archive is written.
-TEST(TzipRunTest, FileIgnoredWhileWritingAlsoExitsFour) {
+TEST(TzipFaultRunTest, FileIgnoredWhileWritingAlsoExitsFour) {
   test::TempDir dir;
   dir.WriteFile("a.txt", "a");
   const std::string locked = dir.WriteFile("b.txt", "b");
@@ -70,6 +70,39 @@ TEST(TzipRunTest, FileIgnoredWhileWritingAlsoExitsFour) {
   dialogs.answers = {engine::mrIgnore};
   EXPECT_EQ(RunTzip(options, out, err, env, dialogs, false), 4) << err.str();
   EXPECT_EQ(dialogs.boxes.size(), 1u);
+}
+
+// An Abort given while the files are being selected rolls the update back
+// before anything is written: status 3, the archive byte for byte as it was.
+TEST(TzipFaultRunTest, AbortWhileSelectingLeavesTheArchiveAndExitsThree) {
+  test::TempDir dir;
+  dir.MakeDir("src");
+  dir.MakeDir("src/sub");
+  dir.WriteFile("src/a.txt", "first");
+  platform::FaultEnv env;
+  engine::ScriptedDialogService dialogs;
+  TzipOptions options;
+  options.archive = dir.Join("t.zip");
+  options.base_dir = dir.path();
+  options.masks = {"src/*"};
+  std::ostringstream out;
+  std::ostringstream err;
+  ASSERT_EQ(RunTzip(options, out, err, env, dialogs, false), 0) << err.str();
+  const std::string before = dir.ReadFile("t.zip");
+
+  dir.WriteFile("src/sub/b.txt", "cannot be listed");
+  env.RefuseFind(dir.Join("src/sub"));
+  dialogs.answers = {engine::mrAbort};
+  options.command = TzipCommand::kUpdate;
+  out.str("");
+  err.str("");
+  EXPECT_EQ(RunTzip(options, out, err, env, dialogs, false), 3) << err.str();
+
+  EXPECT_EQ(dialogs.boxes.size(), 1u);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_NE(err.str().find("the archive is unchanged"), std::string::npos)
+      << err.str();
+  EXPECT_EQ(dir.ReadFile("t.zip"), before);
 }
 
 }  // namespace

@@ -1,10 +1,15 @@
 // The Windows parts of the program that the end-to-end run does not reach
 // one by one: TRegistry on the real registry (value types, long and
 // unterminated strings, key paths), the boxes' button sets with their
-// test answers, and the indicator's steps reaching the GUI thread, also
-// while a box is open. Boxes need a display: run under xvfb-run.
+// test answers, a box taller than the screen (kept as a screenshot in the
+// build tree: tests/windows/screenshots/win32_long_box.png), and the
+// indicator's steps reaching the GUI thread, also while a box is open.
+// Boxes need a display: run under xvfb-run (scripts/windows-test.sh gives
+// it 1280 x 800 pixels).
 #include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <filesystem>
 #include <ostream>
 #include <stop_token>
 #include <string>
@@ -15,6 +20,8 @@
 #include "app/registry.h"
 #include "app/win32_message_box.h"
 #include "app/win32_ui.h"
+#include "tests/support/run_command.h"
+#include "tests/support/screen_image.h"
 
 #include "platform/windows/win32.h"
 // sddl.h needs windows.h first.
@@ -232,6 +239,177 @@ TEST(Win32InputBoxTest, OkKeepsTheEditedText) {
   EXPECT_TRUE(
       ShowWin32InputBox(nullptr, "Password", "Password for a.dat:", value, 50));
   EXPECT_EQ(value, "secret");
+}
+
+// ---- A box taller than the screen -----------------------------------------
+
+// What the screen showed while the box was up.
+struct LongBoxShot {
+  UINT_PTR timer = 0;
+  bool seen = false;
+  RECT box{};
+  RECT button{};
+  bool text_scrolls = false;
+  std::string text;         // of the scrolling text
+  LRESULT first_line = -1;  // of the scrolling text shown at its top
+  test::ScreenImage screen;
+};
+
+LongBoxShot* g_long_box = nullptr;  // GUI thread only
+
+BOOL CALLBACK FindVisibleDialog(HWND window, LPARAM found) {
+  char name[16] = {};
+  GetClassNameA(window, name, sizeof(name));
+  if (std::string(name) != "#32770" || !IsWindowVisible(window)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
+BOOL CALLBACK FindScrollingEdit(HWND child, LPARAM found) {
+  char name[16] = {};
+  GetClassNameA(child, name, sizeof(name));
+  if (std::string(name) == "Edit" &&
+      (GetWindowLongA(child, GWL_STYLE) & WS_VSCROLL) != 0) {
+    *reinterpret_cast<HWND*>(found) = child;
+  }
+  return TRUE;
+}
+
+// The whole screen, read back through GDI.
+test::ScreenImage CaptureScreen() {
+  const int w = GetSystemMetrics(SM_CXSCREEN);
+  const int h = GetSystemMetrics(SM_CYSCREEN);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;  // top-down
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap =
+      CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, w, h, screen, 0, 0, SRCCOPY);
+  GdiFlush();
+  test::ScreenImage image;
+  image.width = w;
+  image.height = h;
+  const auto* bgrx = static_cast<const uint8_t*>(bits);
+  for (int i = 0; bits != nullptr && i < w * h; ++i) {
+    image.pixels.push_back(
+        test::Pixel{bgrx[4 * i + 2], bgrx[4 * i + 1], bgrx[4 * i]});
+  }
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return image;
+}
+
+void CALLBACK ShootLongBox(HWND, UINT, UINT_PTR timer, DWORD) {
+  LongBoxShot* shot = g_long_box;
+  if (shot == nullptr || shot->timer != timer) return;
+  HWND box = nullptr;
+  EnumThreadWindows(GetCurrentThreadId(), FindVisibleDialog,
+                    reinterpret_cast<LPARAM>(&box));
+  if (box == nullptr) return;  // not on the screen yet: the next tick
+  KillTimer(nullptr, timer);
+  shot->timer = 0;
+  shot->seen = true;
+  GetWindowRect(box, &shot->box);
+  GetWindowRect(GetDlgItem(box, IDOK), &shot->button);
+  HWND edit = nullptr;
+  EnumChildWindows(box, FindScrollingEdit, reinterpret_cast<LPARAM>(&edit));
+  shot->text_scrolls = edit != nullptr;
+  if (edit != nullptr) {
+    shot->text.assign(static_cast<size_t>(GetWindowTextLengthA(edit)) + 1,
+                      '\0');
+    shot->text.resize(static_cast<size_t>(GetWindowTextA(
+        edit, shot->text.data(), static_cast<int>(shot->text.size()))));
+    shot->first_line = SendMessageA(edit, EM_GETFIRSTVISIBLELINE, 0, 0);
+  }
+  RedrawWindow(box, nullptr, nullptr,
+               RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  shot->screen = CaptureScreen();
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+}
+
+// The collector's success message for 150 volumes.
+std::string SuccessTextFor150Volumes() {
+  const std::string indent(8, ' ');
+  std::string text = "Tessaly data has been zipped into: \r\n\r\n" + indent +
+                     "C:\\Apps\\Ledger\\Orvane.zip\r\n";
+  for (int i = 1; i <= 149; ++i) {
+    char line[64];
+    std::snprintf(line, sizeof(line), "C:\\Apps\\Ledger\\Orvane.z%02d\r\n", i);
+    text += indent + line;
+  }
+  return text + "\r\nPlease send as attachments to separate emails.";
+}
+
+TEST(Win32LongBoxTest, ButtonStaysOnTheScreenAndTheTextScrolls) {
+  LongBoxShot shot;
+  shot.timer = SetTimer(nullptr, 0, 300, ShootLongBox);
+  g_long_box = &shot;
+  const engine::DialogResult result =
+      ShowWin32MessageBox(nullptr, DialogKind::kInformation,
+                          SuccessTextFor150Volumes(), engine::kButtonOk,
+                          /*auto_answer_ms=*/20000);
+  g_long_box = nullptr;
+  if (shot.timer != 0) KillTimer(nullptr, shot.timer);
+  EXPECT_EQ(result, engine::mrOk);
+  ASSERT_TRUE(shot.seen) << "the box never showed";
+  EXPECT_TRUE(shot.text_scrolls);
+  EXPECT_EQ(shot.text, SuccessTextFor150Volumes()) << "the text is unchanged";
+  EXPECT_EQ(shot.first_line, 0) << "the text opens at its first line";
+
+  RECT work{};
+  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  EXPECT_GE(shot.box.top, work.top);
+  EXPECT_LE(shot.box.bottom, work.bottom);
+  EXPECT_GE(shot.button.left, 0);
+  EXPECT_GE(shot.button.top, work.top);
+  EXPECT_LE(shot.button.right, GetSystemMetrics(SM_CXSCREEN));
+  EXPECT_LE(shot.button.bottom, work.bottom) << "OK is off the screen";
+
+  const test::ScreenImage& image = shot.screen;
+  ASSERT_EQ(image.width, GetSystemMetrics(SM_CXSCREEN));
+  ASSERT_FALSE(image.pixels.empty());
+  const std::string keep = test::BinaryDir() + "/tests/windows/screenshots";
+  std::filesystem::create_directories(keep);
+  test::WritePng(image, keep + "/win32_long_box.png");
+  // The button as drawn: its face colour and its label's dark pixels.
+  const COLORREF face = GetSysColor(COLOR_BTNFACE);
+  int face_pixels = 0;
+  int label_pixels = 0;
+  for (int y = shot.button.top + 3; y < shot.button.bottom - 3; ++y) {
+    for (int x = shot.button.left + 3; x < shot.button.right - 3; ++x) {
+      const test::Pixel p = image.At(x, y);
+      if (p == test::Pixel{GetRValue(face), GetGValue(face), GetBValue(face)}) {
+        ++face_pixels;
+      }
+      if (p.r < 80 && p.g < 80 && p.b < 80) ++label_pixels;
+    }
+  }
+  EXPECT_GT(face_pixels, 100) << "no button face where OK should be";
+  EXPECT_GT(label_pixels, 10) << "no OK label where the button should be";
+}
+
+// A box whose text fits is still Windows' own message box.
+TEST(Win32LongBoxTest, ShortTextKeepsTheSystemBox) {
+  LongBoxShot shot;
+  shot.timer = SetTimer(nullptr, 0, 100, ShootLongBox);
+  g_long_box = &shot;
+  ShowWin32MessageBox(nullptr, DialogKind::kInformation, "One line",
+                      engine::kButtonOk, 20000);
+  g_long_box = nullptr;
+  if (shot.timer != 0) KillTimer(nullptr, shot.timer);
+  ASSERT_TRUE(shot.seen);
+  EXPECT_FALSE(shot.text_scrolls);
 }
 
 // ---- Steps of the indicator's thread
