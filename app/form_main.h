@@ -20,7 +20,7 @@
 #include "app/form_components.h"
 #include "app/user_interface.h"
 #include "engine/archiver.h"
-#include "engine/component.h"
+#include "engine/base/component.h"
 #include "platform/env.h"
 #include "widgets/waiting_gradient.h"
 

@@ -21,9 +21,6 @@ namespace {
 
 using engine::TZipArchiver;
 
-// The engine code of a volume that could not be obtained.
-constexpr int32_t kVolumeNotObtained = 45;
-
 void Configure(const TzipOptions& options, TZipArchiver& zip) {
   zip.FileName = options.archive;
   for (const std::string& mask : options.masks) zip.FileMasks.Add(mask);
@@ -122,7 +119,7 @@ void ReportRollBack(const engine::TZAUpdateResult& update, std::ostream& err) {
       break;
     case engine::uoAborted:
       if (!update.Message.empty()) err << "tzip: " << update.Message << "\n";
-      err << (update.NativeError == kVolumeNotObtained
+      err << (update.NativeError == engine::kCodeVolumeDeclined
                   ? "tzip: a volume could not be obtained; the update was "
                     "rolled back"
                   : "tzip: the update was aborted");

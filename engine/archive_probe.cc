@@ -11,7 +11,7 @@
 #include <string>
 
 #include "engine/archiver.h"
-#include "engine/za_exception.h"
+#include "engine/base/za_exception.h"
 #include "platform/path.h"
 #include "platform/text.h"
 
@@ -50,7 +50,7 @@ void TZABaseArchiver::OpenExisting() {
     DirManager->LoadDir();
   } else {
     ReleaseArchiveStream();
-    throw EZAException(48, this);
+    throw EZAException(kCodeOpenFailed, this);
   }
 }
 

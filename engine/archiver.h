@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/dialog_service.h"
+#include "engine/base/dialog_service.h"
 #include "engine/io/archiver_core.h"
 
 namespace tessaly::engine {

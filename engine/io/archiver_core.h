@@ -27,17 +27,17 @@
 #include <unordered_set>
 #include <vector>
 
-#include "engine/archiver_events.h"
-#include "engine/component.h"
+#include "engine/base/archiver_events.h"
+#include "engine/base/component.h"
 #include "engine/directory/dir_manager.h"
 #include "engine/directory/dir_owner.h"
 #include "engine/io/volume_undo_log.h"
-#include "engine/options.h"
-#include "engine/string_list.h"
-#include "engine/types.h"
-#include "engine/update_result.h"
-#include "engine/volume_number_info.h"
-#include "engine/za_exception.h"
+#include "engine/base/options.h"
+#include "engine/base/string_list.h"
+#include "engine/base/types.h"
+#include "engine/base/update_result.h"
+#include "engine/base/volume_number_info.h"
+#include "engine/base/za_exception.h"
 #include "platform/env.h"
 #include "platform/memory_stream.h"
 #include "platform/stream.h"
@@ -93,7 +93,7 @@ class ArchiverCore : public Component, public DirOwner {
   TZASpanningMode SpanningMode() const { return spanning_mode_; }
   bool InMemory() const { return in_memory_; }
   bool IsOpen() const { return ArchiveOpen; }
-  // What became of the last update transaction (engine/update_result.h).
+  // What became of the last update transaction (engine/base/update_result.h).
   const TZAUpdateResult& LastUpdate() const { return last_update_; }
 
   // ---- Event dispatchers: raise one event or apply its default -----------
@@ -145,7 +145,7 @@ class ArchiverCore : public Component, public DirOwner {
   // path they are reached. A file that would be stored under the name of
   // one selected before it in the same scan (letter case ignored, as the
   // directory ignores it), and a folder that exists but cannot be listed,
-  // go to DoProcessFileFailure (kSameNameError; 33 with the folder's name):
+  // go to DoProcessFileFailure (kCodeSameName; 33 with the folder's name):
   // Retry tries again, Ignore leaves the file or folder out and counts it
   // in FilesLeftOut, and Abort drops everything the update transaction
   // queued (Dir goes back to SavedDir, UpdateCount to 0) and returns.

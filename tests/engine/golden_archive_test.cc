@@ -22,7 +22,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/archiver.h"
-#include "engine/scripted_dialog_service.h"
+#include "engine/base/scripted_dialog_service.h"
 #include "platform/env.h"
 #include "platform/path.h"
 #include "platform/testing/mem_env.h"
