@@ -11,8 +11,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/form_main.h"
-#include "app/scripted_ui.h"
+#include "app/collector/form_main.h"
+#include "app/ui/scripted_ui.h"
 #include "platform/testing/fault_env.h"
 #include "tests/app/collector_fixture.h"
 

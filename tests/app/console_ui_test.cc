@@ -1,6 +1,6 @@
 // The console interface: boxes as text blocks, answers from the input,
 // close requests by line, end of input and Ctrl-C, and the text band.
-#include "app/console_ui.h"
+#include "app/ui/posix/console_ui.h"
 
 #include <sstream>
 #include <string>
@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include "app/form_main.h"
+#include "app/collector/form_main.h"
 #include "tests/app/collector_fixture.h"
 #include "widgets/synchronizer.h"
 

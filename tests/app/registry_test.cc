@@ -1,5 +1,5 @@
 // The registry export reader and TRegistry on top of it.
-#include "app/registry.h"
+#include "app/registry/registry.h"
 
 #include <filesystem>
 #include <map>
@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/registry_file.h"
+#include "app/registry/registry_file.h"
 #include "platform/testing/fault_env.h"
 #include "tests/support/temp_dir.h"
 

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/tzip.h"
+#include "app/tzip/tzip.h"
 #include "engine/scripted_dialog_service.h"
 #include "platform/testing/fault_env.h"
 #include "tests/support/temp_dir.h"

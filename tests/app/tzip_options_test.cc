@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/tzip_options.h"
-#include "app/tzip_password.h"
-#include "app/tzip_report.h"
+#include "app/tzip/tzip_options.h"
+#include "app/tzip/tzip_password.h"
+#include "app/tzip/tzip_report.h"
 
 namespace tessaly::app {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/tzip.h"
+#include "app/tzip/tzip.h"
 #include "engine/scripted_dialog_service.h"
 #include "platform/env.h"
 #include "tests/support/run_command.h"

@@ -14,7 +14,7 @@
 #include <FL/Fl_Window.H>
 #include <FL/x.H>
 
-#include "app/fltk_message_box.h"
+#include "app/ui/fltk/fltk_message_box.h"
 
 namespace {
 
