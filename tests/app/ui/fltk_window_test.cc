@@ -1,7 +1,7 @@
 // The real program's window under Xvfb: two screenshots taken while it packs
 // about 60 MB of data, checked for the window's size, the label, the
 // panel's bevel and a band that moves. The screenshots are kept as PNG files
-// in the build tree (tests/app/fltk_window_1.png, _2.png) for a person to
+// in the build tree (tests/app/ui/fltk_window_1.png, _2.png) for a person to
 // look at.
 //
 // Without a window manager, as under Xvfb, the X window has no frame, so
@@ -167,7 +167,7 @@ TEST(FltkWindowTest, WindowShowsLabelPanelAndAMovingBand) {
       "env -u TESSALY_UI TESSALY_REGISTRY=" +
       test::ShellQuote(site.registry_file()) +
       " TESSALY_TEST_AUTO_ANSWER_MS=1000 LSAN_OPTIONS=suppressions=" +
-      test::ShellQuote(test::SourceDir() + "/tests/app/fltk_lsan.supp") +
+      test::ShellQuote(test::SourceDir() + "/tests/app/ui/fltk_lsan.supp") +
       ":print_suppressions=0 xvfb-run -a -s '-screen 0 800x600x24' "
       "bash " +
       test::ShellQuote(out + "shots.sh") + " " + test::ShellQuote(out) + " " +
@@ -197,7 +197,7 @@ TEST(FltkWindowTest, WindowShowsLabelPanelAndAMovingBand) {
       << "fewer than two screenshots of a running job; more data needed\n"
       << result.output;
 
-  const std::string keep = test::BinaryDir() + "/tests/app";
+  const std::string keep = test::BinaryDir() + "/tests/app/ui";
   std::filesystem::create_directories(keep);
   for (size_t i = 0; i < 2; ++i) {
     test::WritePng(shots[i], keep + "/fltk_window_" + std::to_string(i + 1) + ".png");

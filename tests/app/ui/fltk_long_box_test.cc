@@ -1,8 +1,9 @@
 // A box taller than the screen: the collector's success box for 150
 // volumes, shown by the FLTK interface under Xvfb at 1280 x 800
-// (tests/app/programs/fltk_long_box.cc). The text goes into a scrolling
+// (tests/app/ui/programs/fltk_long_box.cc). The text goes into a scrolling
 // area and the OK button lies on the screen, where the screenshot shows
-// it. The screenshot is kept in the build tree (tests/app/fltk_long_box.png).
+// it. The screenshot is kept in the build tree
+// (tests/app/ui/fltk_long_box.png).
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -46,7 +47,7 @@ TEST(FltkLongBoxTest, ButtonStaysOnTheScreenAndTheTextScrolls) {
   const std::string shot = dir.Join("screen.xwd");
   const auto result = test::RunCommand(
       "env -u TESSALY_UI LSAN_OPTIONS=suppressions=" +
-      test::ShellQuote(test::SourceDir() + "/tests/app/fltk_lsan.supp") +
+      test::ShellQuote(test::SourceDir() + "/tests/app/ui/fltk_lsan.supp") +
       ":print_suppressions=0 xvfb-run -a -s '-screen 0 1280x800x24' " +
       test::ShellQuote(test::BinaryDir() + "/tests/fltk_long_box") + " " +
       test::ShellQuote(shot));
@@ -73,7 +74,7 @@ TEST(FltkLongBoxTest, ButtonStaysOnTheScreenAndTheTextScrolls) {
   ASSERT_TRUE(test::ReadXwd(shot, image, error)) << error;
   ASSERT_EQ(image.width, kScreenW);
   ASSERT_EQ(image.height, kScreenH);
-  const std::string keep = test::BinaryDir() + "/tests/app";
+  const std::string keep = test::BinaryDir() + "/tests/app/ui";
   std::filesystem::create_directories(keep);
   test::WritePng(image, keep + "/fltk_long_box.png");
 
