@@ -9,9 +9,9 @@
 
 #include <unistd.h>
 
-#include "app/collector.h"
-#include "app/console_ui.h"
-#include "app/fltk_ui.h"
+#include "app/collector/collector.h"
+#include "app/ui/fltk/fltk_ui.h"
+#include "app/ui/posix/console_ui.h"
 
 #ifndef TESSALY_VERSION
 #define TESSALY_VERSION "unknown"

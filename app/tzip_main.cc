@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "app/terminal.h"
-#include "app/tzip.h"
-#include "app/tzip_options.h"
-#include "app/tzip_password.h"
+#include "app/tzip/terminal.h"
+#include "app/tzip/tzip.h"
+#include "app/tzip/tzip_options.h"
+#include "app/tzip/tzip_password.h"
 #include "engine/base/console_dialog_service.h"
 
 #ifndef TESSALY_VERSION

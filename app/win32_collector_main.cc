@@ -2,15 +2,15 @@
 // into 2 MiB volumes, and tells the user which files to send. A windowed
 // program without a console; it takes no arguments. The data folder is the
 // registry value "DataPath" of Tessaly's workspace key under
-// HKEY_LOCAL_MACHINE (kTessalyKey in app/form_main.h).
+// HKEY_LOCAL_MACHINE (kTessalyKey in app/collector/form_main.h).
 //
 // Exit code: 0 when the archive was written and listed, 1 when the job
 // failed, was abandoned or found no data folder.
 #include <exception>
 #include <string>
 
-#include "app/collector.h"
-#include "app/win32_ui.h"
+#include "app/collector/collector.h"
+#include "app/ui/windows/win32_ui.h"
 
 #include "platform/windows/win32.h"
 

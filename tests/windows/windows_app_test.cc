@@ -17,9 +17,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/registry.h"
-#include "app/win32_message_box.h"
-#include "app/win32_ui.h"
+#include "app/registry/registry.h"
+#include "app/ui/windows/win32_message_box.h"
+#include "app/ui/windows/win32_ui.h"
 #include "tests/support/run_command.h"
 #include "tests/support/screen_image.h"
 
@@ -28,8 +28,8 @@
 #include <sddl.h>
 #undef MessageBox
 
-// Win32's roots and rights under names of their own: app/registry.h has
-// constants of the same names as these macros.
+// Win32's roots and rights under names of their own: app/registry/registry.h
+// has constants of the same names as these macros.
 namespace win32 {
 const ::HKEY kCurrentUser = HKEY_CURRENT_USER;
 constexpr REGSAM kAllAccess = KEY_ALL_ACCESS;
