@@ -10,7 +10,7 @@
 
 #include "engine/archiver.h"
 #include "engine/base/za_exception.h"
-#include "platform/file_stream.h"
+#include "platform/open_stream.h"
 #include "platform/memory_stream.h"
 #include "platform/path.h"
 #include "platform/text.h"

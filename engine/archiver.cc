@@ -14,7 +14,7 @@
 #include "engine/base/messages.h"
 #include "engine/base/za_exception.h"
 #include "platform/exception.h"
-#include "platform/file_stream.h"
+#include "platform/open_stream.h"
 #include "platform/path.h"
 
 namespace tessaly::engine {
@@ -108,9 +108,10 @@ void TZABaseArchiver::SetInMemory(bool value) {
   if (!value) {
     if (FileName.empty()) throw EZAException(kCodeInMemoryNoFileName, this);
     {
-      platform::FileStream file(env_, FileName, platform::kOpenCreate);
+      const std::unique_ptr<platform::File> file =
+          platform::OpenStream(env_, FileName, platform::kOpenCreate);
       archive_stream_->Seek(0);
-      file.CopyFrom(*archive_stream_, -1);
+      file->CopyFrom(*archive_stream_, -1);
     }
     Close();
     in_memory_ = false;

@@ -3,7 +3,7 @@
 #include "engine/format/signatures.h"
 #include "engine/base/za_exception.h"
 #include "platform/env.h"
-#include "platform/file_stream.h"
+#include "platform/open_stream.h"
 
 namespace tessaly::engine {
 
@@ -38,9 +38,10 @@ void TZADirManager::Reset() {
 }
 
 void TZADirManager::CopyStub() {
-  platform::FileStream stub(Owner.OwnerEnv(), Owner.StubFileName(),
-                            platform::kOpenRead | platform::kShareDenyWrite);
-  const int64_t size = stub.Size();
+  const std::unique_ptr<platform::File> stub =
+      platform::OpenStream(Owner.OwnerEnv(), Owner.StubFileName(),
+                           platform::kOpenRead | platform::kShareDenyWrite);
+  const int64_t size = stub->Size();
   if (Owner.CurrentSpanningMode() != smNone) {
     TZAVolumeNumberInfo first;
     first.SetFirst(true);
@@ -53,8 +54,8 @@ void TZADirManager::CopyStub() {
   if (!Stream->SetSize(0) || Stream->Seek(0) != 0) {
     throw EZAException(kCodeWriteError, Owner.OwnerComponent());
   }
-  stub.Seek(0);
-  Stream->CopyFrom(stub, size);
+  stub->Seek(0);
+  Stream->CopyFrom(*stub, size);
   PrefixSize = size;
 }
 

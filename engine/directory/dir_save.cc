@@ -32,7 +32,7 @@
 #include "engine/format/zip64_extra.h"
 #include "engine/base/za_exception.h"
 #include "platform/env.h"
-#include "platform/file_stream.h"
+#include "platform/open_stream.h"
 #include "platform/memory_stream.h"
 
 namespace tessaly::engine {
@@ -224,7 +224,7 @@ void TZADirManager::SaveDir(bool append_at_end, platform::Stream* stream) {
   if (env.FileExists(final_name)) env.RemoveFile(final_name);
   const bool renamed = Owner.RenameVolume(current, final_name);
   const std::string& open_name = renamed ? final_name : current;
-  auto reopened = std::make_unique<platform::FileStream>(
+  auto reopened = platform::OpenStream(
       env, open_name, kOpenReadWriteDenyNone);
   reopened->Seek(reopened->Size());
   Owner.ReplaceArchiveStream(std::move(reopened), open_name);

@@ -37,7 +37,7 @@
 #include "engine/io/entry_pipeline_internal.h"
 #include "engine/base/za_exception.h"
 #include "platform/exception.h"
-#include "platform/file_stream.h"
+#include "platform/open_stream.h"
 #include "platform/memory_stream.h"
 #include "platform/path.h"
 
@@ -255,7 +255,7 @@ void ArchiverCore::BackupTail() {
   if (count > kTailKeptInMemory) {
     temp = TempFileName();
     try {
-      copy = std::make_unique<platform::FileStream>(env_, temp,
+      copy = platform::OpenStream(env_, temp,
                                                     platform::kOpenCreate);
     } catch (...) {
       env_.RemoveFile(temp);

@@ -43,7 +43,7 @@
 #include "engine/io/entry_pipeline_internal.h"
 #include "engine/base/za_exception.h"
 #include "platform/exception.h"
-#include "platform/file_stream.h"
+#include "platform/open_stream.h"
 #include "platform/text.h"
 
 namespace tessaly::engine {
@@ -226,7 +226,7 @@ class TempFile {
 
   Stream& Create(const std::string& name) {
     name_ = name;
-    stream_ = std::make_unique<platform::FileStream>(env_, name,
+    stream_ = platform::OpenStream(env_, name,
                                                      platform::kOpenCreate);
     return *stream_;
   }
@@ -322,7 +322,7 @@ bool ArchiverCore::WriteEntry(int32_t index) {
           item.SourceFileName,
           platform::kOpenRead | ShareModeFlags(Options.ShareMode));
       if (file == nullptr) throw EZAException(kCodeOpenFile, {item.SourceFileName}, this);
-      source.UseFile(std::make_unique<platform::FileStream>(std::move(file)));
+      source.UseFile(std::move(file));
     }
     Stream* data = source.stream();
     const int64_t source_size = data != nullptr ? data->Size() : 0;

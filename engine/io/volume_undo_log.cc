@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "platform/exception.h"
-#include "platform/file_stream.h"
+#include "platform/open_stream.h"
 
 namespace tessaly::engine {
 
@@ -48,7 +48,7 @@ bool VolumeUndoLog::UndoTail(Step& step, platform::Stream* live,
     std::unique_ptr<platform::File> file =
         env_.OpenFile(step.volume, platform::kOpenReadWrite);
     if (file == nullptr) return false;
-    opened = std::make_unique<platform::FileStream>(std::move(file));
+    opened = std::move(file);
     target = opened.get();
   }
   if (!target->SetSize(step.from) || target->Seek(step.from) != step.from) {

@@ -37,7 +37,7 @@
 #include "engine/base/messages.h"
 #include "engine/base/za_exception.h"
 #include "platform/exception.h"
-#include "platform/file_stream.h"
+#include "platform/open_stream.h"
 #include "platform/text.h"
 
 namespace tessaly::engine {
@@ -60,7 +60,7 @@ void ArchiverCore::OpenVolumeStream(const std::string& name) {
 
 void ArchiverCore::OpenVolumeStream(const std::string& name, uint16_t mode) {
   archive_stream_.reset();
-  archive_stream_ = std::make_unique<platform::FileStream>(env_, name, mode);
+  archive_stream_ = platform::OpenStream(env_, name, mode);
   CurrentVolumeName = name;
 }
 

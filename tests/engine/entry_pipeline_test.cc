@@ -355,12 +355,12 @@ TEST_F(PipelineTest, FlushBuffersSyncsTheArchiveOnlyWhenSet) {
   Source("b.dat", "bravo");
   zip_.Options.FlushBuffers = false;
   zip_.Open(kOpenCreate);
-  const int64_t start = env_.sync_count();
+  const int64_t start = env_.flush_count();
   Add({"a.dat"});
-  EXPECT_EQ(env_.sync_count(), start);
+  EXPECT_EQ(env_.flush_count(), start);
   zip_.Options.FlushBuffers = true;
   Add({"b.dat"});
-  EXPECT_EQ(env_.sync_count(), start + 1);
+  EXPECT_EQ(env_.flush_count(), start + 1);
   zip_.Close();
 }
 

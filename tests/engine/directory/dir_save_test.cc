@@ -15,9 +15,9 @@ using testing::Bytes;
 using testing::TestDirOwner;
 
 std::string ReadAll(platform::Env& env, const std::string& path) {
-  platform::FileStream file(env, path, platform::kOpenRead);
-  std::string bytes(static_cast<size_t>(file.Size()), '\0');
-  file.ReadBuffer(bytes.data(), file.Size());
+  const auto file = platform::OpenStream(env, path, platform::kOpenRead);
+  std::string bytes(static_cast<size_t>(file->Size()), '\0');
+  file->ReadBuffer(bytes.data(), file->Size());
   return bytes;
 }
 
@@ -216,7 +216,7 @@ TEST_F(DirSaveTest, PositionsBeyond32BitsUseMarkersAndZip64Records) {
 
 TEST_F(DirSaveTest, ShortWriteOfTheEndRecordRaises46) {
   platform::FaultEnv faults(env_);
-  owner_.stream = std::make_unique<platform::FileStream>(faults, "/short.zip",
+  owner_.stream = platform::OpenStream(faults, "/short.zip",
                                                          platform::kOpenCreate);
   TZADirManager manager(owner_.stream.get(), owner_, false);
   faults.ShortenNthWrite(1, 10);
@@ -231,8 +231,8 @@ TEST_F(DirSaveTest, ShortWriteOfTheEndRecordRaises46) {
 TEST_F(DirSaveTest, StubIsCopiedUnlessTheFirstVolumeIsTooSmall) {
   owner_.stub = "/stub.exe";
   {
-    platform::FileStream f(env_, owner_.stub, platform::kOpenCreate);
-    f.WriteBuffer("MZ-stub-code", 12);
+    platform::OpenStream(env_, owner_.stub, platform::kOpenCreate)
+        ->WriteBuffer("MZ-stub-code", 12);
   }
   platform::MemoryStream& out = owner_.UseMemory("old");
   TZADirManager manager(&out, owner_, /*creating=*/true);
@@ -258,8 +258,8 @@ TEST_F(DirSaveTest, SplitDirectoryStartsWhereItsFirstHeaderLands) {
   owner_.file_name = "/out/arc.zip";
   env_.CreateDir("/out");
   {
-    platform::FileStream old(env_, "/out/arc.zip", platform::kOpenCreate);
-    old.WriteBuffer("stale", 5);
+    platform::OpenStream(env_, "/out/arc.zip", platform::kOpenCreate)
+        ->WriteBuffer("stale", 5);
   }
   TZAVolumeNumberInfo first;
   first.SetFirst(true);

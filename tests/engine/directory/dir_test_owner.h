@@ -19,7 +19,7 @@
 #include "engine/base/volume_number_info.h"
 #include "engine/base/za_exception.h"
 #include "platform/env.h"
-#include "platform/file_stream.h"
+#include "platform/open_stream.h"
 #include "platform/memory_stream.h"
 
 namespace tessaly::engine::testing {
@@ -107,7 +107,7 @@ class TestDirOwner : public DirOwner {
                                  : NumberedName(std::max(info.Number, 0));
     if (!creating && !env_.FileExists(name)) throw EZAException(45);
     stream.reset();
-    stream = std::make_unique<platform::FileStream>(
+    stream = platform::OpenStream(
         env_, name, creating ? platform::kOpenCreate : kOpenReadWriteDenyNone);
     volume_name = name;
     current.Number = info.Number;
