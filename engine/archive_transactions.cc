@@ -22,7 +22,7 @@ bool TZABaseArchiver::HasFileNamePart() const {
 }
 
 bool TZABaseArchiver::IsRemovable(const std::string& name) {
-  return IsRemovableDrive(name);
+  return volumes_.IsRemovableDrive(name);
 }
 
 void TZABaseArchiver::Open(uint16_t Mode) {
@@ -35,7 +35,7 @@ void TZABaseArchiver::Open(uint16_t Mode) {
     throw EZAException(kCodeInMemoryCreateOnly, {FileName}, this);
   }
   Close();
-  written_volumes_.clear();
+  volumes_.ForgetWritten();
   OpenMode = Mode;
   if (Mode == kOpenCreate || in_memory_) {
     CreateArchive();
@@ -47,15 +47,15 @@ void TZABaseArchiver::Open(uint16_t Mode) {
 }
 
 void TZABaseArchiver::CreateArchive() {
-  CurrentVolume.Reset();
+  volumes_.current().Reset();
   if (in_memory_) {
-    ReplaceArchiveStream(std::make_unique<platform::MemoryStream>(), "");
+    volumes_.Replace(std::make_unique<platform::MemoryStream>(), "");
   } else {
-    CurrentVolume.SetFirst(true);
-    OpenVolume(CurrentVolume);
+    volumes_.current().SetFirst(true);
+    volumes_.Open(volumes_.current());
   }
-  DirManager = std::make_unique<TZADirManager>(archive_stream_.get(), *this,
-                                               /*creating=*/true);
+  DirManager = std::make_unique<TZADirManager>(
+        volumes_.stream(), *this, volumes_, /*creating=*/true);
 }
 
 void TZABaseArchiver::Open() {
@@ -76,13 +76,13 @@ void TZABaseArchiver::Close() {
   if (!ArchiveOpen) {
     // Leftovers of a failed open.
     DirManager.reset();
-    ReleaseArchiveStream();
-    CurrentVolume.Reset();
+    volumes_.Release();
+    volumes_.current().Reset();
     return;
   }
   try {
     ApplyUpdate();
-    platform::Stream* stream = ArchiveStream();
+    platform::Stream* stream = volumes_.stream();
     if (stream != nullptr && stream->Size() == 0 && DirManager) {
       // An archive that never got an entry still gets its end record.
       DirManager->SaveDir(true);
@@ -92,8 +92,8 @@ void TZABaseArchiver::Close() {
   }
   ArchiveOpen = false;
   DirManager.reset();
-  ReleaseArchiveStream();
-  CurrentVolume.Reset();
+  volumes_.Release();
+  volumes_.current().Reset();
 }
 
 void TZABaseArchiver::SetActive(bool value) {

@@ -110,8 +110,8 @@ void TZABaseArchiver::SetInMemory(bool value) {
     {
       const std::unique_ptr<platform::File> file =
           platform::OpenStream(env_, FileName, platform::kOpenCreate);
-      archive_stream_->Seek(0);
-      file->CopyFrom(*archive_stream_, -1);
+      volumes_.stream()->Seek(0);
+      file->CopyFrom(*volumes_.stream(), -1);
     }
     Close();
     in_memory_ = false;

@@ -12,19 +12,16 @@ namespace {
 
 }  // namespace
 
-bool DirOwner::RenameVolume(const std::string& from, const std::string& to) {
-  return OwnerEnv().RenameFile(from, to);
-}
-
 TZADirManager::TZADirManager(platform::Stream* stream, DirOwner& owner,
-                             bool creating)
+                             VolumeSequence& volumes, bool creating)
     : Stream(stream),
       Creating(creating),
-      ForeignStream(stream != owner.ArchiveStream()),
-      Owner(owner) {
+      ForeignStream(stream != volumes.stream()),
+      Owner(owner),
+      Volumes(volumes) {
   Reset();
   if (creating) {
-    Owner.CurrentVolumeInfo().SetFirst(true);
+    Volumes.current().SetFirst(true);
     if (!Owner.StubFileName().empty()) CopyStub();
   }
 }
@@ -45,7 +42,7 @@ void TZADirManager::CopyStub() {
   if (Owner.CurrentSpanningMode() != smNone) {
     TZAVolumeNumberInfo first;
     first.SetFirst(true);
-    const int64_t limit = Owner.VolumeLimitFor(first);
+    const int64_t limit = Volumes.LimitFor(first);
     if (limit != -1 && size > limit) {
       throw EZAException(kCodeStubTooLarge, Owner.OwnerComponent());
     }
@@ -61,8 +58,8 @@ void TZADirManager::CopyStub() {
 
 void TZADirManager::OpenVolumeFor(TZAVolumeNumberInfo& info) {
   if (ForeignStream) return;
-  Owner.OpenVolume(info);
-  Stream = Owner.ArchiveStream();
+  Volumes.Open(info);
+  Stream = Volumes.stream();
 }
 
 }  // namespace tessaly::engine

@@ -124,7 +124,7 @@ bool WithFailureDialogue(ArchiverCore& core, const std::string& name,
 }
 
 void FlushArchive(ArchiverCore& core) {
-  Stream* archive = core.ArchiveStream();
+  Stream* archive = core.Volumes().stream();
   if (core.Options.FlushBuffers && archive != nullptr && archive->IsFile()) {
     archive->Flush();
   }
@@ -249,7 +249,7 @@ int32_t ArchiverCore::FindFirstChange() {
 }
 
 void ArchiverCore::BackupTail() {
-  const int64_t count = std::max<int64_t>(0, archive_stream_->Size() - start_);
+  const int64_t count = std::max<int64_t>(0, volumes_.stream()->Size() - start_);
   std::unique_ptr<Stream> copy;
   std::string temp;
   if (count > kTailKeptInMemory) {
@@ -266,8 +266,8 @@ void ArchiverCore::BackupTail() {
   }
   if (copy != nullptr) {
     try {
-      if (archive_stream_->Seek(start_) != start_) throw platform::EReadError();
-      copy->CopyFrom(*archive_stream_, count);
+      if (volumes_.stream()->Seek(start_) != start_) throw platform::EReadError();
+      copy->CopyFrom(*volumes_.stream(), count);
     } catch (...) {
       copy.reset();
       if (!temp.empty()) env_.RemoveFile(temp);
@@ -275,7 +275,7 @@ void ArchiverCore::BackupTail() {
     }
   }
   // Recorded only once the copy is whole: undoing restores exactly it.
-  backup_ = undo_.TailChanges(CurrentVolumeName, start_, std::move(copy), temp);
+  backup_ = volumes_.undo().TailChanges(volumes_.name(), start_, std::move(copy), temp);
 }
 
 void ArchiverCore::BeginRewrite() {
@@ -296,51 +296,31 @@ void ArchiverCore::BeginRewrite() {
   if (multi_volume && saved.Count() > 0) {
     // An existing multi-volume archive grows from its last volume, which
     // the archive stream is open on.
-    CurrentVolume.SetNumber(LastVolumeNumber());
+    volumes_.current().SetNumber(LastVolumeNumber());
   } else {
-    CurrentVolume.SetFirst(true);
+    volumes_.current().SetFirst(true);
   }
-  start_volume_ = CurrentVolume;
-  start_volume_name_ = CurrentVolumeName;
-  if (multi_volume) written_volumes_.push_back(CurrentVolumeName);
+  volumes_.MarkStart();
 
   if (!multi_volume && first_change_ < saved.Count()) {
     BeginStaging();
     return;
   }
   BackupTail();
-  pipeline::CutAt(*archive_stream_, start_);
+  pipeline::CutAt(*volumes_.stream(), start_);
   if (spanning_mode_ == smSpanning && IsFloppyDrive(FileName)) {
-    floppy_staging_ = std::make_unique<platform::MemoryStream>();
+    volumes_.StartStaging();
   }
 }
 
 void ArchiverCore::RollbackUpdate() {
   RestoreDirectory(*DirManager);
-  floppy_staging_.reset();
   staging_ = false;
   write_shift_ = 0;
   hidden_headers_.clear();
   backup_ = nullptr;
-  bool restored;
-  if (spanning_mode_ == smNone) {
-    restored = undo_.Undo(archive_stream_.get(), CurrentVolumeName);
-  } else {
-    // The volumes are handled by name (renamed back, deleted, restored),
-    // then the one the update began on is open again.
-    archive_stream_.reset();
-    restored = undo_.Undo(nullptr, "");
-    CurrentVolume = start_volume_;
-    CurrentVolumeName = start_volume_name_;
-    try {
-      OpenVolumeStream(start_volume_name_, OpenMode == kOpenCreate
-                                               ? kOpenReadWriteDenyWrite
-                                               : OpenMode);
-    } catch (const platform::Exception&) {
-      restored = false;
-    }
-  }
-  if (!DirManager->ForeignStream) DirManager->Stream = archive_stream_.get();
+  const bool restored = volumes_.Undo();
+  if (!DirManager->ForeignStream) DirManager->Stream = volumes_.stream();
   if (!restored) throw platform::EWriteError();
 }
 
@@ -362,7 +342,7 @@ void ArchiverCore::ApplyUpdate() {
   last_update_ = TZAUpdateResult{};
   last_update_.FilesLeftOut = std::move(SelectionLeftOut);
   SelectionLeftOut.clear();
-  if (archive_stream_ == nullptr) {
+  if (volumes_.stream() == nullptr) {
     // A volume request declined earlier left no stream to write to.
     RestoreDirectory(*DirManager);
     EndUntouched(uoFailed, EZAException(kCodeNotOpen, this));
@@ -423,7 +403,7 @@ void ArchiverCore::ApplyUpdate() {
     last_update_.RolledBack = roll_back();
   };
 
-  undo_.Begin();
+  volumes_.undo().Begin();
   try {
     BeginRewrite();
     int32_t i = first_change_;
@@ -471,22 +451,22 @@ void ArchiverCore::ApplyUpdate() {
     }
 
     if (!CancelRequested && action_ != fxaAbort) {
-      if (floppy_staging_ != nullptr && floppy_staging_->Size() > 0) {
-        archive_stream_->WriteBuffer(floppy_staging_->data(),
-                                     floppy_staging_->Size());
-        floppy_staging_->Clear();
+      platform::MemoryStream* staged = volumes_.staging();
+      if (staged != nullptr && staged->Size() > 0) {
+        volumes_.stream()->WriteBuffer(staged->data(), staged->Size());
+        staged->Clear();
       }
       if (staging_) {
         PublishStagedTail();
       } else {
-        DirManager->SaveDir(true, archive_stream_.get());
+        DirManager->SaveDir(true, volumes_.stream());
       }
     }
   } catch (...) {
     fail();
     throw;
   }
-  floppy_staging_.reset();
+  volumes_.StopStaging();
 
   if (CancelRequested || action_ == fxaAbort) {
     if (CancelRequested || copy_cancel_) {
@@ -536,11 +516,11 @@ void ArchiverCore::ApplyUpdate() {
     // holds the update, though not yet moved down.
     DescribeCurrentException(last_update_);
     last_update_.Outcome = uoFailed;
-    undo_.Commit();
+    volumes_.undo().Commit();
     backup_ = nullptr;
     throw;
   }
-  undo_.Commit();
+  volumes_.undo().Commit();
   backup_ = nullptr;
   last_update_.Outcome = uoApplied;
   FlushArchive(*this);

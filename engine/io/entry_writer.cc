@@ -292,6 +292,11 @@ std::vector<uint8_t> EncodeLocalHeader(const LocalHeader& header) {
 
 }  // namespace
 
+int64_t ArchiverCore::VolumeOffset() const {
+  const platform::MemoryStream* staged = volumes_.staging();
+  return staged != nullptr ? staged->Position() : volumes_.stream()->Position();
+}
+
 bool ArchiverCore::WriteEntry(int32_t index) {
   EntryMethod = compression_mode_ != 0 ? kMethodDeflated : kMethodStored;
   copy_cancel_ = false;
@@ -326,11 +331,11 @@ bool ArchiverCore::WriteEntry(int32_t index) {
     }
     Stream* data = source.stream();
     const int64_t source_size = data != nullptr ? data->Size() : 0;
-    if (archive_stream_ == nullptr) throw EZAException(kCodeNoArchiveStream, this);
+    if (volumes_.stream() == nullptr) throw EZAException(kCodeNoArchiveStream, this);
 
     // The local header's place (where it ends up, also while staging) and
     // the Zip64 decisions.
-    pipeline::SetLocalOffset(item, archive_stream_->Position() - write_shift_,
+    pipeline::SetLocalOffset(item, volumes_.stream()->Position() - write_shift_,
                              Zip64Mode);
     const bool local_zip64 =
         data != nullptr &&
@@ -373,7 +378,7 @@ bool ArchiverCore::WriteEntry(int32_t index) {
     }
 
     const bool multi_volume = spanning_mode_ != smNone;
-    Stream* output = archive_stream_.get();
+    Stream* output = volumes_.stream();
     if (multi_volume) output = &temp.Create(TempFileName());
 
     // In the archive itself the header stays hidden (signature 0) until the
@@ -432,16 +437,11 @@ bool ArchiverCore::WriteEntry(int32_t index) {
       output->Seek(0);
       std::vector<uint8_t> head(static_cast<size_t>(header_length));
       output->ReadBuffer(head.data(), header_length);
-      Stream* volume = archive_stream_.get();
-      WriteToVolumesChecked(head.data(), header_length, 0, CurrentVolume,
-                            volume, floppy_staging_.get());
-      pipeline::SetDiskStart(item, CurrentVolume.Number);
-      const int64_t end = floppy_staging_ != nullptr
-                              ? floppy_staging_->Position()
-                              : volume->Position();
-      pipeline::SetLocalOffset(item, end - header_length, Zip64Mode);
-      CopyToVolumes(*output, volume, /*report_progress=*/true,
-                    floppy_staging_.get(), -1, -1, copy_cancel_, CurrentVolume);
+      volumes_.WriteChecked(head.data(), header_length, 0);
+      pipeline::SetDiskStart(item, volumes_.current().Number);
+      pipeline::SetLocalOffset(item, VolumeOffset() - header_length,
+                               Zip64Mode);
+      volumes_.Copy(*output, /*report_progress=*/true, -1, -1, copy_cancel_);
       temp.Remove();
     }
     if (staging_) hidden_headers_.push_back({PhysicalOffset(item), signature});
@@ -456,7 +456,7 @@ bool ArchiverCore::WriteEntry(int32_t index) {
     failure_native_ = e.NativeError();
     failure_message_ = e.what();
     failure_name_ = failure_name;
-    if (archive_stream_ == nullptr) {
+    if (volumes_.stream() == nullptr) {
       action_ = fxaAbort;
       return false;
     }
@@ -534,9 +534,9 @@ void ArchiverCore::CopyEntry(int32_t index) {
   TDirItem& item = dir.ItemPtr(index);
   const bool rename = item.Pending && item.EntryAction == poRename;
   const bool multi_volume = spanning_mode_ != smNone;
-  if (archive_stream_ == nullptr) throw EZAException(kCodeNoArchiveStream, this);
+  if (volumes_.stream() == nullptr) throw EZAException(kCodeNoArchiveStream, this);
   // Taken before any read: the old bytes may come from this same stream.
-  int64_t write_at = archive_stream_->Position();
+  int64_t write_at = volumes_.stream()->Position();
 
   // Where the old entry's bytes are now: in the backup when they lay in the
   // part that was cut off, else still in the archive (while staging, all
@@ -548,7 +548,7 @@ void ArchiverCore::CopyEntry(int32_t index) {
   if (from_archive && multi_volume) throw EZAException(kCodeNoArchiveStream, this);
   int64_t read_at = from_archive ? old_offset : old_offset - start_;
   auto read = [&](void* buffer, int64_t count) {
-    Stream& from = from_archive ? *archive_stream_ : *backup_;
+    Stream& from = from_archive ? *volumes_.stream() : *backup_;
     from.Seek(read_at);
     from.ReadBuffer(buffer, count);
     read_at += count;
@@ -575,7 +575,7 @@ void ArchiverCore::CopyEntry(int32_t index) {
       const int64_t saved_at = read_at;
       read_at += name_length + after_name;
       std::array<uint8_t, 4> signature{};
-      Stream& from = from_archive ? *archive_stream_ : *backup_;
+      Stream& from = from_archive ? *volumes_.stream() : *backup_;
       from.Seek(read_at);
       if (from.Read(signature.data(), 4) == 4 &&
           DecodeFixed32(signature.data()) == kDataDescriptorSignature) {
@@ -594,12 +594,10 @@ void ArchiverCore::CopyEntry(int32_t index) {
   // Output: straight into the archive, or through the volume writer.
   auto emit = [&](const void* bytes, int64_t count, int64_t keep_together) {
     if (multi_volume) {
-      Stream* volume = archive_stream_.get();
-      WriteToVolumesChecked(bytes, count, keep_together, CurrentVolume, volume,
-                            floppy_staging_.get());
+      volumes_.WriteChecked(bytes, count, keep_together);
     } else {
-      archive_stream_->Seek(write_at);
-      archive_stream_->WriteBuffer(bytes, count);
+      volumes_.stream()->Seek(write_at);
+      volumes_.stream()->WriteBuffer(bytes, count);
       write_at += count;
     }
   };
@@ -637,11 +635,8 @@ void ArchiverCore::CopyEntry(int32_t index) {
   }
   emit(head.data(), head_length, 0);
   if (multi_volume) {
-    pipeline::SetDiskStart(item, CurrentVolume.Number);
-    const int64_t end = floppy_staging_ != nullptr
-                            ? floppy_staging_->Position()
-                            : archive_stream_->Position();
-    pipeline::SetLocalOffset(item, end - head_length, Zip64Mode);
+    pipeline::SetDiskStart(item, volumes_.current().Number);
+    pipeline::SetLocalOffset(item, VolumeOffset() - head_length, Zip64Mode);
   }
   std::vector<uint8_t> block(
       static_cast<size_t>(std::min<int64_t>(kCopyBlock, remaining)));
@@ -651,7 +646,7 @@ void ArchiverCore::CopyEntry(int32_t index) {
     emit(block.data(), n, -1);
     remaining -= n;
   }
-  if (!multi_volume) archive_stream_->Seek(write_at);
+  if (!multi_volume) volumes_.stream()->Seek(write_at);
 }
 
 }  // namespace tessaly::engine

@@ -171,7 +171,7 @@ TEST_F(OpenTest, EndRecordMissingWithRebuildOffRaises48) {
   } catch (const EZAException& e) {
     EXPECT_EQ(e.NativeError(), 48) << e.what();
   }
-  EXPECT_EQ(zip_.ArchiveStream(), nullptr);
+  EXPECT_EQ(zip_.Volumes().stream(), nullptr);
 }
 
 }  // namespace

@@ -110,10 +110,10 @@ TEST_F(TransactionTest, NestedTransactionsWriteAtTheOutermostEnd) {
   EXPECT_TRUE(zip_.IsUpdating());
   // The archive is read through its own stream: Windows lets no one else
   // open a file being created.
-  EXPECT_EQ(zip_.ArchiveStream()->Size(), 0) << "nothing written yet";
+  EXPECT_EQ(zip_.Volumes().stream()->Size(), 0) << "nothing written yet";
   zip_.EndUpdate();
   EXPECT_FALSE(zip_.IsUpdating());
-  EXPECT_GT(zip_.ArchiveStream()->Size(), 22);
+  EXPECT_GT(zip_.Volumes().stream()->Size(), 22);
   EXPECT_EQ(zip_.DirManager->Dir.Count(), 2);
   zip_.Close();
 }

@@ -10,8 +10,8 @@
 // transaction has succeeded.
 //
 // Thread rules: used by the archiver's one thread.
-#ifndef TESSALY_ENGINE_IO_VOLUME_UNDO_LOG_H_
-#define TESSALY_ENGINE_IO_VOLUME_UNDO_LOG_H_
+#ifndef TESSALY_ENGINE_VOLUMES_VOLUME_UNDO_LOG_H_
+#define TESSALY_ENGINE_VOLUMES_VOLUME_UNDO_LOG_H_
 
 #include <cstdint>
 #include <memory>
@@ -81,4 +81,4 @@ class VolumeUndoLog {
 
 }  // namespace tessaly::engine
 
-#endif  // TESSALY_ENGINE_IO_VOLUME_UNDO_LOG_H_
+#endif  // TESSALY_ENGINE_VOLUMES_VOLUME_UNDO_LOG_H_

@@ -1,4 +1,4 @@
-#include "engine/io/volume_undo_log.h"
+#include "engine/volumes/volume_undo_log.h"
 
 #include <utility>
 
