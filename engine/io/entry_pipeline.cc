@@ -441,11 +441,7 @@ void ArchiverCore::ApplyUpdate() {
       }
       TDirItem previous;
       DirManager->SavedDir.GetItem(old, previous);
-      if (failed.OwnsSource && failed.SourceStream != nullptr) {
-        delete failed.SourceStream;
-        failed.SourceStream = nullptr;
-      }
-      dir.PutItem(i, previous);
+      pipeline::RestoreOldEntry(dir, i, previous);
       CopyEntry(i);
       ++i;
     }

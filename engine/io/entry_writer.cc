@@ -131,6 +131,15 @@ int64_t CharacterCount(const std::string& text) {
   return count;
 }
 
+void RestoreOldEntry(TZADirArray& dir, int32_t index, const TDirItem& old) {
+  TDirItem& failed = dir.ItemPtr(index);
+  if (failed.OwnsSource && failed.SourceStream != nullptr) {
+    delete failed.SourceStream;
+    failed.SourceStream = nullptr;
+  }
+  dir.PutItem(index, old);
+}
+
 }  // namespace pipeline
 
 namespace {
@@ -524,12 +533,7 @@ void ArchiverCore::CopyEntry(int32_t index) {
   saved.GetItem(old_index, old);
   if (dir.ItemPtr(index).EntryAction == poUpdate) {
     // A replacement that failed and was ignored: the old entry comes back.
-    TDirItem& failed = dir.ItemPtr(index);
-    if (failed.OwnsSource && failed.SourceStream != nullptr) {
-      delete failed.SourceStream;
-      failed.SourceStream = nullptr;
-    }
-    dir.PutItem(index, old);
+    pipeline::RestoreOldEntry(dir, index, old);
   }
   TDirItem& item = dir.ItemPtr(index);
   const bool rename = item.Pending && item.EntryAction == poRename;
