@@ -11,7 +11,7 @@
 //   staged_tail.cc     rewriting an archive behind its first change through
 //                      a staged copy
 //   volume_writer.cc   OpenVolume, WriteToVolumes, CopyToVolumes
-//   volume_naming.cc   MakeVolumeName and the drive helpers
+//   archiver_volumes.cc  volume names from the settings, drive helpers
 //
 // Thread rules: an archiver is used from one thread. File selection holds
 // the process-wide ScanLock for a whole scan.
@@ -32,6 +32,7 @@
 #include "engine/directory/dir_manager.h"
 #include "engine/directory/dir_owner.h"
 #include "engine/io/volume_undo_log.h"
+#include "engine/volumes/volume_naming.h"
 #include "engine/base/options.h"
 #include "engine/base/string_list.h"
 #include "engine/base/types.h"
@@ -234,7 +235,14 @@ class ArchiverCore : public Component, public DirOwner {
     return static_cast<int64_t>(item.LocalHeaderOffset()) + write_shift_;
   }
 
-  // ---- Volumes (volume_naming.cc, volume_writer.cc) -----------------------
+  // ---- Volumes (archiver_volumes.cc, volume_writer.cc) --------------------
+  // How this archive's volumes are named, from the spanning settings, a
+  // stub (SFXStub, or one found in front of the open archive) and the
+  // entry method.
+  VolumeNaming Naming() const;
+  // Volume `index` (-1: the last) of the archive `name` under Naming();
+  // with try_other, as found on disk (engine/volumes/volume_naming.h
+  // FindVolumeFileName).
   std::string MakeVolumeName(const std::string& name, int32_t index,
                              bool try_other);
   // The archive's own files: FileName and, for a split archive, every
@@ -245,7 +253,6 @@ class ArchiverCore : public Component, public DirOwner {
   // in letter case (case-sensitive file systems; the first in byte order
   // when there are several). "" when there is none.
   std::string ExistingVolumeName(const std::string& name);
-  static bool HasExeExtension(const std::string& name);
   bool IsFloppyDrive(const std::string& name) const;
   int64_t DiskFreeSpace(const std::string& name);
   // Frees the archive stream and opens `name` with `mode` (default:
