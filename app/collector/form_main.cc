@@ -271,7 +271,7 @@ void TFormMain::ZipData() {
   try {
     ZipArchiver.Open(engine::kOpenCreate);
     ZipArchiver.AddMatchingFiles();
-    nothing_to_send = ZipArchiver.DirManager->Dir.Count() == 0;
+    nothing_to_send = ZipArchiver.EntryCount() == 0;
     ZipArchiver.Close();
   } catch (const platform::Exception& e) {
     ShowException(e.ClassName(), e.Message(), " during zipping!");
