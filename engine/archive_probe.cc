@@ -12,6 +12,7 @@
 
 #include "engine/archiver.h"
 #include "engine/base/za_exception.h"
+#include "engine/volumes/volume_naming.h"
 #include "platform/path.h"
 #include "platform/text.h"
 
@@ -41,7 +42,7 @@ bool ContainsExe(const std::string& text) {
 void TZABaseArchiver::OpenExisting() {
   spanning_mode_ = smNone;
   volumes_.current().Reset();
-  if (ContainsExe(platform::ExtractFileExt(FileName))) {
+  if (HasExeExtension(FileName)) {
     ProbeSelfExtracting();
   } else {
     ProbePlain();

@@ -352,7 +352,7 @@ void TZABaseArchiver::DoDiskFull(int32_t VolumeIndex,
     TZAVolumeNumberInfo volume;
     volume.SetNumber(VolumeIndex);
     const int64_t required = SpanningOptions.VolumeSizeFor(volume);
-    const int64_t available = DiskFreeSpace(VolumeFileName);
+    const int64_t available = volumes_.DiskFreeSpace(VolumeFileName);
     Cancel = Dialogs().MessageBox(DialogKind::kConfirmation,
                                   FormatMessage(kDiskFull, {required, available}),
                                   kButtonOk | kButtonCancel) != mrOk;

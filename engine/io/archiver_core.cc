@@ -9,7 +9,7 @@ std::recursive_mutex& ScanLock() {
 
 ArchiverCore::ArchiverCore(platform::Env& env)
     : env_(env),
-      volumes_(env, this, *this, *this,
+      volumes_(env, this, *this,
                VolumeSettings{FileName, spanning_mode_, OpenMode,
                               SpanningOptions}) {}
 

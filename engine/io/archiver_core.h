@@ -10,7 +10,7 @@
 //   entry_writer.cc    WriteEntry, PackEntryData, CopyEntry
 //   staged_tail.cc     rewriting an archive behind its first change through
 //                      a staged copy
-//   volume_naming.cc   MakeVolumeName and the drive helpers
+//   archiver_volumes.cc  volume names from the settings
 // The archive stream and its volumes are a unit of their own
 // (engine/volumes/volume_sequence.h), which this class owns.
 //
@@ -32,6 +32,7 @@
 #include "engine/base/component.h"
 #include "engine/directory/dir_manager.h"
 #include "engine/directory/dir_owner.h"
+#include "engine/volumes/volume_naming.h"
 #include "engine/base/options.h"
 #include "engine/base/string_list.h"
 #include "engine/base/types.h"
@@ -51,8 +52,7 @@ std::recursive_mutex& ScanLock();
 
 class ArchiverCore : public Component,
                      public DirOwner,
-                     public VolumeRequests,
-                     public VolumeNaming {
+                     public VolumeHost {
  public:
   // REQUIRES: `env` outlives the archiver.
   explicit ArchiverCore(platform::Env& env);
@@ -102,7 +102,7 @@ class ArchiverCore : public Component,
 
   // ---- Event dispatchers: raise one event or apply its default -----------
   // (implemented by the component, engine/archiver.cc; the volume requests
-  // and the copy progress are declared by VolumeRequests). Volume indexes
+  // and the copy progress are declared by VolumeHost). Volume indexes
   // are zero-based here; handlers receive them counted from 1.
   virtual void DoOverallProgress(double Progress, TZAProcessOperation Operation,
                                  TZAProgressPhase ProgressPhase,
@@ -232,9 +232,16 @@ class ArchiverCore : public Component,
   VolumeSequence& Volumes() { return volumes_; }
   const VolumeSequence& Volumes() const { return volumes_; }
 
-  // ---- Volume naming (volume_naming.cc) -----------------------------------
+  // ---- Volume naming (archiver_volumes.cc) --------------------------------
+  // How this archive's volumes are named, from the spanning settings, a
+  // stub (SFXStub, or one found in front of the open archive) and the
+  // entry method.
+  VolumeNaming Naming() const override;
+  // Volume `index` (-1: the last) of the archive `name` under Naming();
+  // with try_other, as found on disk (engine/volumes/volume_naming.h
+  // FindVolumeFileName).
   std::string MakeVolumeName(const std::string& name, int32_t index,
-                             bool try_other) override;
+                             bool try_other);
   // The archive's own files: FileName and, for a split archive, every
   // volume that exists now, under its name on disk.
   std::vector<std::string> ArchiveFileNames();
@@ -242,10 +249,7 @@ class ArchiverCore : public Component,
   // when that is missing, a file in the same folder whose name differs only
   // in letter case (case-sensitive file systems; the first in byte order
   // when there are several). "" when there is none.
-  std::string ExistingVolumeName(const std::string& name) override;
-  static bool HasExeExtension(const std::string& name);
-  bool IsFloppyDrive(const std::string& name) const override;
-  int64_t DiskFreeSpace(const std::string& name) override;
+  std::string ExistingVolumeName(const std::string& name);
 
   // ---- DirOwner -----------------------------------------------------------
   const Component* OwnerComponent() const override { return this; }

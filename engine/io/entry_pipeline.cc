@@ -308,7 +308,8 @@ void ArchiverCore::BeginRewrite() {
   }
   BackupTail();
   pipeline::CutAt(*volumes_.stream(), start_);
-  if (spanning_mode_ == smSpanning && IsFloppyDrive(FileName)) {
+  if (spanning_mode_ == smSpanning &&
+      VolumeSequence::IsFloppyDrive(FileName)) {
     volumes_.StartStaging();
   }
 }

@@ -40,6 +40,7 @@
 #include "engine/base/za_exception.h"
 #include "platform/exception.h"
 #include "platform/open_stream.h"
+#include "platform/path.h"
 #include "platform/text.h"
 
 namespace tessaly::engine {
@@ -61,12 +62,10 @@ bool SameIgnoringCase(const std::string& a, const std::string& b) {
 }  // namespace
 
 VolumeSequence::VolumeSequence(platform::Env& env, const Component* component,
-                               VolumeRequests& requests, VolumeNaming& naming,
-                               VolumeSettings settings)
+                               VolumeHost& host, VolumeSettings settings)
     : env_(env),
       component_(component),
-      requests_(requests),
-      naming_(naming),
+      host_(host),
       settings_(settings),
       undo_(env) {}
 
@@ -92,8 +91,20 @@ int64_t VolumeSequence::LimitFor(const TZAVolumeNumberInfo& info) const {
   return settings_.options.VolumeSizeFor(info);
 }
 
+bool VolumeSequence::IsFloppyDrive(const std::string& name) {
+  const std::string drive =
+      platform::AnsiUpperCase(platform::ExtractFileDrive(name));
+  return drive == "A:" || drive == "B:";
+}
+
+int64_t VolumeSequence::DiskFreeSpace(const std::string& name) {
+  std::string folder = platform::ExtractFilePath(name);
+  if (folder.empty()) folder = env_.CurrentDirectory();
+  return env_.FreeSpace(folder);
+}
+
 bool VolumeSequence::IsRemovableDrive(const std::string& name) {
-  return naming_.IsFloppyDrive(name) ||
+  return IsFloppyDrive(name) ||
          env_.DriveTypeOf(name) == platform::DriveType::kRemovable;
 }
 
@@ -117,14 +128,14 @@ void VolumeSequence::Open(TZAVolumeNumberInfo& info, int64_t room_needed) {
   while (!cancel) {
     std::string volume_name = settings_.archive_name;
     if (info.IsFirst()) {
-      requests_.DoRequestFirstVolume(volume_name, cancel);
+      host_.DoRequestFirstVolume(volume_name, cancel);
     } else if (info.IsLast()) {
-      requests_.DoRequestLastVolume(volume_name, cancel);
+      host_.DoRequestLastVolume(volume_name, cancel);
     } else {
-      requests_.DoRequestMiddleVolume(info.Number, volume_name, cancel);
+      host_.DoRequestMiddleVolume(info.Number, volume_name, cancel);
     }
     if (cancel) break;
-    const std::string existing = naming_.ExistingVolumeName(volume_name);
+    const std::string existing = ExistingVolumeName(env_, volume_name);
     if (!existing.empty()) {
       OpenFile(existing);
       current_.Number = info.Number;
@@ -148,16 +159,16 @@ void VolumeSequence::Create(TZAVolumeNumberInfo& info, int64_t room_needed) {
   };
   while (true) {
     std::string volume_name =
-        naming_.MakeVolumeName(settings_.archive_name, index, false);
+        VolumeFileName(settings_.archive_name, index, host_.Naming());
     bool cancel = false;
-    requests_.DoRequestBlankVolume(index, volume_name, cancel);
+    host_.DoRequestBlankVolume(index, volume_name, cancel);
     if (cancel) break;
     if (earlier_volume(volume_name)) {
       // The disk holding that volume is still there.
       if (IsRemovableDrive(volume_name)) continue;
       break;
     }
-    const int64_t free = naming_.DiskFreeSpace(volume_name);
+    const int64_t free = DiskFreeSpace(volume_name);
     const bool accepted =
         free > kMinimumVolumeFreeSpace &&
         (limit <= 0 || settings_.mode == smSplitting || free >= limit) &&
@@ -176,7 +187,7 @@ void VolumeSequence::Create(TZAVolumeNumberInfo& info, int64_t room_needed) {
       }
       return;
     }
-    requests_.DoDiskFull(index, volume_name, cancel);
+    host_.DoDiskFull(index, volume_name, cancel);
     if (cancel) break;
   }
   throw EZAException(kCodeVolumeDeclined, component_);
@@ -185,12 +196,12 @@ void VolumeSequence::Create(TZAVolumeNumberInfo& info, int64_t room_needed) {
 void VolumeSequence::StartNext(TZAVolumeNumberInfo& info,
                                int64_t room_needed) {
   if (settings_.open_mode != kOpenCreate) {
-    const std::string numbered =
-        naming_.MakeVolumeName(settings_.archive_name, info.Number - 1, false);
+    const std::string numbered = VolumeFileName(
+        settings_.archive_name, info.Number - 1, host_.Naming());
     if (!SameIgnoringCase(numbered, name_)) {
       // Never over another file: a stale volume of that name may be all
       // that is left of something.
-      if (!naming_.ExistingVolumeName(numbered).empty()) {
+      if (!ExistingVolumeName(env_, numbered).empty()) {
         throw EZAException(kCodeVolumeDeclined, component_);
       }
       stream_.reset();
@@ -235,7 +246,7 @@ int64_t VolumeSequence::Write(const void* buffer, int64_t count,
   while (written < count) {
     const int64_t staged = staging_ != nullptr ? staging_->Size() : 0;
     const int64_t limit = LimitFor(current_);
-    int64_t free = naming_.DiskFreeSpace(name_);
+    int64_t free = DiskFreeSpace(name_);
     if (free < 0) return written;  // the disk cannot be measured
     free -= staged;
     if (limit > 0) free = std::min(free, limit - stream_->Size() - staged);
@@ -287,7 +298,7 @@ void VolumeSequence::Copy(platform::Stream& source, bool report_progress,
   cancel = false;
   const auto raise = [&](double progress, TZAProgressPhase phase) {
     bool answer = false;
-    requests_.DoCopyTempFileProgress(progress, phase, answer);
+    host_.DoCopyTempFileProgress(progress, phase, answer);
     if (answer) cancel = true;
     return answer;
   };
@@ -319,7 +330,7 @@ void VolumeSequence::FinishLastVolume() {
   if (settings_.mode == smNone) return;
   const std::string current = name_;
   const std::string& archive = settings_.archive_name;
-  const std::string final_name = naming_.MakeVolumeName(archive, -1, false);
+  const std::string final_name = VolumeFileName(archive, -1, host_.Naming());
   if (current.empty() || current == archive || current == final_name) return;
   stream_.reset();
   if (env_.FileExists(final_name)) env_.RemoveFile(final_name);

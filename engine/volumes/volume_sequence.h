@@ -10,7 +10,7 @@
 // undone across all of them.
 //
 // The entry writer and the directory writer both write through it; it
-// calls nothing above it except through the two small interfaces below.
+// calls nothing above it except through the small interface below.
 //
 // Thread rules: used by the archiver's one thread.
 #ifndef TESSALY_ENGINE_VOLUMES_VOLUME_SEQUENCE_H_
@@ -24,6 +24,7 @@
 #include "engine/base/options.h"
 #include "engine/base/types.h"
 #include "engine/base/volume_number_info.h"
+#include "engine/volumes/volume_naming.h"
 #include "engine/volumes/volume_undo_log.h"
 #include "platform/env.h"
 #include "platform/memory_stream.h"
@@ -33,11 +34,12 @@ namespace tessaly::engine {
 
 class Component;
 
-// The host's answers to requests for volumes, and its progress event for
-// long copies. Volume indexes are zero-based here.
-class VolumeRequests {
+// What the sequence asks of its owner: answers to requests for volumes, the
+// progress event of long copies, and how its volumes are named. Volume
+// indexes are zero-based here.
+class VolumeHost {
  public:
-  virtual ~VolumeRequests() = default;
+  virtual ~VolumeHost() = default;
   virtual void DoRequestBlankVolume(int32_t VolumeIndex,
                                     std::string& VolumeFileName,
                                     bool& Cancel) = 0;
@@ -53,22 +55,9 @@ class VolumeRequests {
   virtual void DoCopyTempFileProgress(double Progress,
                                       TZAProgressPhase ProgressPhase,
                                       bool& Cancel) = 0;
-};
-
-// The names volumes get and the drives they lie on.
-class VolumeNaming {
- public:
-  virtual ~VolumeNaming() = default;
-  // The file name of volume `index` of the archive `name` (-1: the name the
-  // last volume takes); with `try_other`, an existing file of the other
-  // naming scheme or another letter case is preferred.
-  virtual std::string MakeVolumeName(const std::string& name, int32_t index,
-                                     bool try_other) = 0;
-  // The name under which the file `name` exists ("" when it does not).
-  virtual std::string ExistingVolumeName(const std::string& name) = 0;
-  virtual bool IsFloppyDrive(const std::string& name) const = 0;
-  // Free bytes on the disk of `name`; negative when it cannot be measured.
-  virtual int64_t DiskFreeSpace(const std::string& name) = 0;
+  // The naming scheme of the archive's volumes as it stands now
+  // (engine/volumes/volume_naming.h).
+  virtual VolumeNaming Naming() const = 0;
 };
 
 // The owner's settings the sequence reads at each call.
@@ -84,8 +73,7 @@ class VolumeSequence {
   // `component` is named in the errors raised. REQUIRES: everything given
   // outlives the sequence.
   VolumeSequence(platform::Env& env, const Component* component,
-                 VolumeRequests& requests, VolumeNaming& naming,
-                 VolumeSettings settings);
+                 VolumeHost& host, VolumeSettings settings);
   VolumeSequence(const VolumeSequence&) = delete;
   VolumeSequence& operator=(const VolumeSequence&) = delete;
   ~VolumeSequence();
@@ -117,6 +105,11 @@ class VolumeSequence {
   // Whether `name` lies on a removable drive ("A:", "B:", or a drive the
   // system reports as removable).
   bool IsRemovableDrive(const std::string& name);
+  // Whether `name` lies on drive "A:" or "B:".
+  static bool IsFloppyDrive(const std::string& name);
+  // Free bytes on the disk of `name` (a name without a folder: of the
+  // current folder); negative when they cannot be measured.
+  int64_t DiskFreeSpace(const std::string& name);
 
   // ---- Writing --------------------------------------------------------------
   // Writes `count` bytes into the sequence (into the staging buffer while
@@ -181,8 +174,7 @@ class VolumeSequence {
 
   platform::Env& env_;
   const Component* component_;
-  VolumeRequests& requests_;
-  VolumeNaming& naming_;
+  VolumeHost& host_;
   VolumeSettings settings_;
 
   std::unique_ptr<platform::Stream> stream_;

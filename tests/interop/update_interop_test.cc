@@ -64,7 +64,7 @@ class UpdateInteropTest : public ::testing::Test {
     zip.Open();
     ASSERT_EQ(zip.OpenMode, kOpenReadWriteDenyWrite);
     zip.AddMatchingFiles();
-    EXPECT_EQ(zip.DirManager->Dir.Count(), 4);
+    EXPECT_EQ(zip.EntryCount(), 4);
     zip.Close();
   }
 

@@ -26,12 +26,10 @@
 
 namespace tessaly::engine::testing {
 
-class TestDirOwner : public DirOwner,
-                     public VolumeRequests,
-                     public VolumeNaming {
+class TestDirOwner : public DirOwner, public VolumeHost {
  public:
   explicit TestDirOwner(platform::Env& env)
-      : volumes(env, &component, *this, *this,
+      : volumes(env, &component, *this,
                 VolumeSettings{file_name, mode, open_mode, options}),
         env_(env) {
     component.SetName("Zipper");
@@ -93,8 +91,8 @@ class TestDirOwner : public DirOwner,
   TZASpanningMode CurrentSpanningMode() const override { return mode; }
   const std::string& StubFileName() const override { return stub; }
 
-  // VolumeRequests: every request is answered with the numbered name (the
-  // last volume: the archive's name); a full disk gives up.
+  // VolumeHost: every request is answered with the numbered name (the last
+  // volume: the archive's name); a full disk gives up.
   void DoRequestBlankVolume(int32_t index, std::string&, bool& cancel) override {
     opened.push_back(index);
     cancel = false;
@@ -116,16 +114,8 @@ class TestDirOwner : public DirOwner,
     cancel = false;
   }
 
-  // VolumeNaming: numbered names, exact spelling, disks never full.
-  std::string MakeVolumeName(const std::string& name, int32_t index,
-                             bool) override {
-    return index < 0 ? name : NumberedName(index);
-  }
-  std::string ExistingVolumeName(const std::string& name) override {
-    return env_.FileExists(name) ? name : std::string();
-  }
-  bool IsFloppyDrive(const std::string&) const override { return false; }
-  int64_t DiskFreeSpace(const std::string&) override { return int64_t{1} << 40; }
+  // Volume files "<base>.z01", "<base>.z02", ... (NumberedName).
+  VolumeNaming Naming() const override { return VolumeNaming{mode}; }
 
  private:
   void Answer(int32_t number, const std::string& answer, std::string& name,

@@ -31,7 +31,7 @@ std::string Pattern(size_t n, int seed = 0) {
 // without a dialog. Each request is logged in `events` ("blank 2 <name>",
 // "full 1 <name>", "copy <phase> <progress>"); hosts answer through the
 // handlers, which see volume numbers counted from 1.
-class HostDouble : public VolumeRequests, public VolumeNaming {
+class HostDouble : public VolumeHost {
  public:
   HostDouble(platform::Env& env, const std::string& archive_name,
              const TZASpanningMode& mode)
@@ -78,20 +78,7 @@ class HostDouble : public VolumeRequests, public VolumeNaming {
     }
   }
 
-  std::string MakeVolumeName(const std::string& name, int32_t index,
-                             bool) override {
-    if (index < 0 || mode_ == smSpanning) return name;  // one per disk
-    const std::string number = std::to_string(index + 1);
-    return name.substr(0, name.rfind('.')) + ".z" +
-           (number.size() < 2 ? "0" : "") + number;
-  }
-  std::string ExistingVolumeName(const std::string& name) override {
-    return env_.FileExists(name) ? name : std::string();
-  }
-  bool IsFloppyDrive(const std::string&) const override { return false; }
-  int64_t DiskFreeSpace(const std::string& name) override {
-    return env_.FreeSpace(platform::ExtractFilePath(name));
-  }
+  VolumeNaming Naming() const override { return VolumeNaming{mode_}; }
 
  private:
   void Log(const char* kind, int32_t index, const std::string& name) {
@@ -101,7 +88,7 @@ class HostDouble : public VolumeRequests, public VolumeNaming {
   // Offers the volume's name and cancels when it is missing.
   void Answer(const char* kind, int32_t index, std::string& name,
               bool& cancel) {
-    name = MakeVolumeName(archive_name_, index, false);
+    name = VolumeFileName(archive_name_, index, Naming());
     Log(kind, index, name);
     cancel = !env_.FileExists(name);
   }
@@ -163,7 +150,7 @@ class VolumeSequenceTest : public ::testing::Test {
   TZASpanningOptions options_;
   HostDouble host_{env_, file_name_, mode_};
   Component component_;
-  VolumeSequence volumes_{env_, &component_, host_, host_,
+  VolumeSequence volumes_{env_, &component_, host_,
                           VolumeSettings{file_name_, mode_, open_mode_,
                                          options_}};
 };
@@ -353,6 +340,13 @@ TEST_F(VolumeSequenceTest, OneFileArchiveIsWrittenAndUndoneInPlace) {
   EXPECT_EQ(stream()->Size(), 3);
   EXPECT_EQ(volumes().staging(), nullptr);
   EXPECT_TRUE(host_.events.empty());
+}
+
+TEST_F(VolumeSequenceTest, FloppyDrivesAndFreeSpace) {
+  EXPECT_FALSE(VolumeSequence::IsFloppyDrive("/a:/x.zip"))
+      << "POSIX paths have no drive";
+  env_.SetFreeSpace(12345);
+  EXPECT_EQ(volumes().DiskFreeSpace("relative.zip"), 12345);
 }
 
 class VolumeCopyTest : public VolumeSequenceTest {
