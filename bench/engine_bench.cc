@@ -77,12 +77,8 @@ void BM_WriteToVolumes(benchmark::State& state) {
     zip.SpanningOptions.VolumeSize = vsCustom;
     zip.SpanningOptions.SetCustomVolumeSize(2097152);
     zip.Open(kOpenCreate);
-    platform::Stream* stream = zip.ArchiveStream();
-    TZAVolumeNumberInfo info;
-    info.SetFirst(true);
     for (int i = 0; i < 128; ++i) {
-      zip.WriteToVolumesChecked(piece.data(), piece.size(), -1, info, stream,
-                                nullptr);
+      zip.Volumes().WriteChecked(piece.data(), piece.size(), -1);
     }
     zip.Close();
   }

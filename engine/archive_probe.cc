@@ -11,7 +11,8 @@
 #include <string>
 
 #include "engine/archiver.h"
-#include "engine/za_exception.h"
+#include "engine/base/za_exception.h"
+#include "engine/volumes/volume_naming.h"
 #include "platform/path.h"
 #include "platform/text.h"
 
@@ -40,8 +41,8 @@ bool ContainsExe(const std::string& text) {
 
 void TZABaseArchiver::OpenExisting() {
   spanning_mode_ = smNone;
-  CurrentVolume.Reset();
-  if (ContainsExe(platform::ExtractFileExt(FileName))) {
+  volumes_.current().Reset();
+  if (HasExeExtension(FileName)) {
     ProbeSelfExtracting();
   } else {
     ProbePlain();
@@ -49,8 +50,8 @@ void TZABaseArchiver::OpenExisting() {
   if (DirManager->RecheckEndRecord()) {
     DirManager->LoadDir();
   } else {
-    ReleaseArchiveStream();
-    throw EZAException(48, this);
+    volumes_.Release();
+    throw EZAException(kCodeOpenFailed, this);
   }
 }
 
@@ -64,15 +65,15 @@ void TZABaseArchiver::ProbeLastVolume() {
   bool found = false;
   do {
     DirManager.reset();
-    CurrentVolume.Reset();
+    volumes_.current().Reset();
     TZAVolumeNumberInfo last;
     last.SetLast(true);
     if (!env_.FileExists(FileName) && IsRemovable(FileName)) {
       spanning_mode_ = smSpanning;
     }
-    OpenVolume(last);
-    DirManager = std::make_unique<TZADirManager>(archive_stream_.get(), *this,
-                                                 /*creating=*/false);
+    volumes_.Open(last);
+    DirManager = std::make_unique<TZADirManager>(
+        volumes_.stream(), *this, volumes_, /*creating=*/false);
     found = DirManager->RecheckEndRecord();
     DetectSpanningMode();
   } while (!found && spanning_mode_ != smNone);
@@ -82,9 +83,9 @@ void TZABaseArchiver::ProbeSelfExtracting() {
   RebuildFlagGuard guard(RebuildDirectory);
   TZAVolumeNumberInfo last;
   last.SetLast(true);
-  OpenVolume(last);
-  DirManager = std::make_unique<TZADirManager>(archive_stream_.get(), *this,
-                                               /*creating=*/false);
+  volumes_.Open(last);
+  DirManager = std::make_unique<TZADirManager>(
+        volumes_.stream(), *this, volumes_, /*creating=*/false);
   RebuildDirectory = false;
   if (DirManager->RecheckEndRecord()) {
     DetectSpanningMode();
@@ -95,10 +96,10 @@ void TZABaseArchiver::ProbeSelfExtracting() {
   // last volume carries the archive's name with a ".zip" extension.
   spanning_mode_ = smSplitting;
   if (!ExistingVolumeName(MakeVolumeName(FileName, -1, false)).empty()) {
-    CurrentVolume.Reset();
+    volumes_.current().Reset();
     TZAVolumeNumberInfo split_last;
     split_last.SetLast(true);
-    OpenVolume(split_last);
+    volumes_.Open(split_last);
   }
   spanning_mode_ = smNone;
   ProbeLastVolume();

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "engine/archiver.h"
-#include "engine/za_exception.h"
-#include "platform/file_stream.h"
+#include "engine/base/za_exception.h"
+#include "platform/open_stream.h"
 #include "platform/memory_stream.h"
 #include "platform/path.h"
 #include "platform/text.h"
@@ -22,20 +22,20 @@ bool TZABaseArchiver::HasFileNamePart() const {
 }
 
 bool TZABaseArchiver::IsRemovable(const std::string& name) {
-  return IsRemovableDrive(name);
+  return volumes_.IsRemovableDrive(name);
 }
 
 void TZABaseArchiver::Open(uint16_t Mode) {
-  if (!in_memory_ && !HasFileNamePart()) throw EZAException(10, this);
+  if (!in_memory_ && !HasFileNamePart()) throw EZAException(kCodeOpenNoFileName, this);
   if (Mode != kOpenCreate && !env_.FileExists(FileName) &&
       spanning_mode_ != smSpanning && !IsRemovable(FileName)) {
-    throw EZAException(12, {FileName}, this);
+    throw EZAException(kCodeArchiveNotFound, {FileName}, this);
   }
   if (Mode != kOpenCreate && in_memory_) {
-    throw EZAException(28, {FileName}, this);
+    throw EZAException(kCodeInMemoryCreateOnly, {FileName}, this);
   }
   Close();
-  written_volumes_.clear();
+  volumes_.ForgetWritten();
   OpenMode = Mode;
   if (Mode == kOpenCreate || in_memory_) {
     CreateArchive();
@@ -47,20 +47,20 @@ void TZABaseArchiver::Open(uint16_t Mode) {
 }
 
 void TZABaseArchiver::CreateArchive() {
-  CurrentVolume.Reset();
+  volumes_.current().Reset();
   if (in_memory_) {
-    ReplaceArchiveStream(std::make_unique<platform::MemoryStream>(), "");
+    volumes_.Replace(std::make_unique<platform::MemoryStream>(), "");
   } else {
-    CurrentVolume.SetFirst(true);
-    OpenVolume(CurrentVolume);
+    volumes_.current().SetFirst(true);
+    volumes_.Open(volumes_.current());
   }
-  DirManager = std::make_unique<TZADirManager>(archive_stream_.get(), *this,
-                                               /*creating=*/true);
+  DirManager = std::make_unique<TZADirManager>(
+        volumes_.stream(), *this, volumes_, /*creating=*/true);
 }
 
 void TZABaseArchiver::Open() {
   UpdateApplied = false;
-  if (!in_memory_ && !HasFileNamePart()) throw EZAException(9, this);
+  if (!in_memory_ && !HasFileNamePart()) throw EZAException(kCodeNoFileName, this);
   uint16_t mode;
   if (in_memory_ || !env_.FileExists(FileName)) {
     mode = kOpenCreate;
@@ -76,13 +76,13 @@ void TZABaseArchiver::Close() {
   if (!ArchiveOpen) {
     // Leftovers of a failed open.
     DirManager.reset();
-    ReleaseArchiveStream();
-    CurrentVolume.Reset();
+    volumes_.Release();
+    volumes_.current().Reset();
     return;
   }
   try {
     ApplyUpdate();
-    platform::Stream* stream = ArchiveStream();
+    platform::Stream* stream = volumes_.stream();
     if (stream != nullptr && stream->Size() == 0 && DirManager) {
       // An archive that never got an entry still gets its end record.
       DirManager->SaveDir(true);
@@ -92,8 +92,8 @@ void TZABaseArchiver::Close() {
   }
   ArchiveOpen = false;
   DirManager.reset();
-  ReleaseArchiveStream();
-  CurrentVolume.Reset();
+  volumes_.Release();
+  volumes_.current().Reset();
 }
 
 void TZABaseArchiver::SetActive(bool value) {
@@ -106,11 +106,11 @@ void TZABaseArchiver::SetActive(bool value) {
 
 void TZABaseArchiver::BeginUpdate() {
   if (spanning_mode_ != smNone && UpdateApplied) {
-    EndUntouched(uoRefused, EZAException(62));
+    EndUntouched(uoRefused, EZAException(kCodeMultipleTransactions));
   }
   if (UpdateCount == 0) {
     SetActive(true);
-    if ((OpenMode & 0x3) == 0) throw EZAException(32, this);
+    if ((OpenMode & 0x3) == 0) throw EZAException(kCodeReadOnly, this);
     TZADirArray& dir = DirManager->Dir;
     for (int32_t i = 0; i < dir.Count(); ++i) dir.ItemPtr(i).Pending = false;
     DirManager->SavedDir.Assign(dir);
@@ -138,10 +138,10 @@ void TZABaseArchiver::DiscardUpdate() {
 }
 
 void TZABaseArchiver::AddMatchingFiles() {
-  if (!ArchiveOpen) throw EZAException(13, this);
+  if (!ArchiveOpen) throw EZAException(kCodeNotOpen, this);
   if (UpdateCount == 0 && DirManager->Dir.Count() > 0 &&
       spanning_mode_ != smNone) {
-    EndUntouched(uoRefused, EZAException(52, this));
+    EndUntouched(uoRefused, EZAException(kCodeMultiVolumeModified, this));
   }
   BeginUpdate();
   try {

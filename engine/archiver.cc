@@ -11,10 +11,10 @@
 #include <algorithm>
 #include <charconv>
 
-#include "engine/messages.h"
-#include "engine/za_exception.h"
+#include "engine/base/messages.h"
+#include "engine/base/za_exception.h"
 #include "platform/exception.h"
-#include "platform/file_stream.h"
+#include "platform/open_stream.h"
 #include "platform/path.h"
 
 namespace tessaly::engine {
@@ -70,7 +70,7 @@ void TZABaseArchiver::SetCompressionLevel(TZACompressionLevel level) {
 }
 
 void TZABaseArchiver::SetCompressionMode(uint8_t mode) {
-  if (mode > 9) throw EZAException(5, this);
+  if (mode > 9) throw EZAException(kCodeCompressionMode, this);
   compression_mode_ = mode;
   if (mode == 0) {
     compression_level_ = clNone;
@@ -106,11 +106,12 @@ void TZABaseArchiver::SetInMemory(bool value) {
     return;
   }
   if (!value) {
-    if (FileName.empty()) throw EZAException(29, this);
+    if (FileName.empty()) throw EZAException(kCodeInMemoryNoFileName, this);
     {
-      platform::FileStream file(env_, FileName, platform::kOpenCreate);
-      archive_stream_->Seek(0);
-      file.CopyFrom(*archive_stream_, -1);
+      const std::unique_ptr<platform::File> file =
+          platform::OpenStream(env_, FileName, platform::kOpenCreate);
+      volumes_.stream()->Seek(0);
+      file->CopyFrom(*volumes_.stream(), -1);
     }
     Close();
     in_memory_ = false;
@@ -231,13 +232,13 @@ void TZABaseArchiver::DoProcessFileFailure(const std::string& FileName,
     return;
   }
   // A volume that cannot be obtained cannot be fixed by retrying the file.
-  if (NativeError == 45) {
+  if (NativeError == kCodeVolumeDeclined) {
     Action = fxaAbort;
     return;
   }
   DialogResult answer;
   // Retrying changes neither a name that is too long nor one that is taken.
-  if (NativeError == 61 || NativeError == kSameNameError) {
+  if (NativeError == kCodeNameTooLong || NativeError == kCodeSameName) {
     answer = Dialogs().MessageBox(DialogKind::kConfirmation, ErrorMessage,
                                   kButtonAbort | kButtonIgnore);
   } else {
@@ -351,7 +352,7 @@ void TZABaseArchiver::DoDiskFull(int32_t VolumeIndex,
     TZAVolumeNumberInfo volume;
     volume.SetNumber(VolumeIndex);
     const int64_t required = SpanningOptions.VolumeSizeFor(volume);
-    const int64_t available = DiskFreeSpace(VolumeFileName);
+    const int64_t available = volumes_.DiskFreeSpace(VolumeFileName);
     Cancel = Dialogs().MessageBox(DialogKind::kConfirmation,
                                   FormatMessage(kDiskFull, {required, available}),
                                   kButtonOk | kButtonCancel) != mrOk;

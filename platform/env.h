@@ -31,6 +31,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/stream.h"
+
 namespace tessaly::platform {
 
 // Windows file attribute bits.
@@ -79,48 +81,18 @@ struct FoundFile {
   uint32_t attributes;  // Windows file attributes
 };
 
-// A file opened through Env::OpenFile. Closes itself when destroyed.
-// Not copyable; one thread at a time.
-class File {
+// A file opened through Env::OpenFile: a Stream (platform/stream.h) over an
+// operating-system file, which closes itself when destroyed. Not copyable;
+// one thread at a time. Beyond the Stream contract:
+// - Read returns 0 also on an error, Write fewer bytes than asked when the
+//   device refused the rest (typically a full disk), Size -1 on an error;
+//   LastError tells why.
+// - Flush pushes the operating system's buffers to the device (fsync).
+class File : public Stream {
  public:
-  File() = default;
-  File(const File&) = delete;
-  File& operator=(const File&) = delete;
-  virtual ~File() = default;
+  bool IsFile() const override { return true; }
 
-  // Reads up to `count` bytes at the current position into `buffer` and
-  // advances. Returns the number read (fewer than asked only at the end of
-  // the file), 0 at the end, -1 on an error (see LastError()).
-  virtual int64_t Read(void* buffer, int64_t count) = 0;
-
-  // Writes `count` bytes at the current position and advances, extending the
-  // file (a gap left by a Seek beyond the end reads as zeros). Returns the
-  // number written: fewer than `count` when the device refused the rest,
-  // with the reason in LastError() (typically kDiskFull).
-  virtual int64_t Write(const void* buffer, int64_t count) = 0;
-
-  // Moves the position to `position` (>= 0, may lie beyond the end).
-  // Returns the new position, or -1 on error.
-  virtual int64_t Seek(int64_t position) = 0;
-
-  virtual int64_t Position() const = 0;
-
-  // The file's size in bytes, or -1 on error.
-  virtual int64_t Size() const = 0;
-
-  // Cuts or extends (with zeros) the file to `size` bytes. The position is
-  // kept unless it lies beyond the new end, in which case it moves to the
-  // end. Returns false on error.
-  virtual bool SetSize(int64_t size) = 0;
-
-  // Cuts the file at the current position.
-  bool Truncate() { return SetSize(Position()); }
-
-  // Pushes the operating system's buffers of the file to the device
-  // (fsync). Returns false on error.
-  virtual bool Sync() = 0;
-
-  // The kind of the last failure of Read, Write, Seek, SetSize or Sync;
+  // The kind of the last failure of Read, Write, Seek, SetSize or Flush;
   // kNone when none failed yet.
   virtual ErrorKind LastError() const = 0;
 

@@ -1,7 +1,7 @@
 // Byte streams: the one abstraction through which the engine reads sources,
 // writes archives, volumes and temporary files, and stages bytes in memory.
-// Concrete streams: FileStream (platform/file_stream.h, over an Env File) and
-// MemoryStream (platform/memory_stream.h).
+// Concrete streams: File (platform/env.h, an operating-system file opened
+// through an Env) and MemoryStream (platform/memory_stream.h).
 #ifndef TESSALY_PLATFORM_STREAM_H_
 #define TESSALY_PLATFORM_STREAM_H_
 
@@ -43,7 +43,7 @@ class Stream {
   // buffers that Flush can push to the device.
   virtual bool IsFile() const { return false; }
 
-  // Pushes the operating system's buffers of the file to the device (fsync).
+  // Pushes the operating system's buffers of a file to the device (fsync).
   // Returns false on error; a no-op returning true for memory streams.
   virtual bool Flush() { return true; }
 

@@ -379,7 +379,9 @@ std::optional<RegistryFile> RegistryFile::Load(platform::Env& env,
   char buffer[16384];
   for (;;) {
     const int64_t got = file->Read(buffer, sizeof(buffer));
-    if (got < 0) return std::nullopt;
+    if (got == 0 && file->LastError() != platform::ErrorKind::kNone) {
+      return std::nullopt;
+    }
     if (got == 0) break;
     content.append(buffer, static_cast<size_t>(got));
   }

@@ -1,32 +1,27 @@
 #include "engine/directory/dir_manager.h"
 
 #include "engine/format/signatures.h"
-#include "engine/za_exception.h"
+#include "engine/base/za_exception.h"
 #include "platform/env.h"
-#include "platform/file_stream.h"
+#include "platform/open_stream.h"
 
 namespace tessaly::engine {
 
 namespace {
 
-constexpr int32_t kWriteError = 46;
-constexpr int32_t kStubTooLargeError = 47;
 
 }  // namespace
 
-bool DirOwner::RenameVolume(const std::string& from, const std::string& to) {
-  return OwnerEnv().RenameFile(from, to);
-}
-
 TZADirManager::TZADirManager(platform::Stream* stream, DirOwner& owner,
-                             bool creating)
+                             VolumeSequence& volumes, bool creating)
     : Stream(stream),
       Creating(creating),
-      ForeignStream(stream != owner.ArchiveStream()),
-      Owner(owner) {
+      ForeignStream(stream != volumes.stream()),
+      Owner(owner),
+      Volumes(volumes) {
   Reset();
   if (creating) {
-    Owner.CurrentVolumeInfo().SetFirst(true);
+    Volumes.current().SetFirst(true);
     if (!Owner.StubFileName().empty()) CopyStub();
   }
 }
@@ -40,30 +35,31 @@ void TZADirManager::Reset() {
 }
 
 void TZADirManager::CopyStub() {
-  platform::FileStream stub(Owner.OwnerEnv(), Owner.StubFileName(),
-                            platform::kOpenRead | platform::kShareDenyWrite);
-  const int64_t size = stub.Size();
+  const std::unique_ptr<platform::File> stub =
+      platform::OpenStream(Owner.OwnerEnv(), Owner.StubFileName(),
+                           platform::kOpenRead | platform::kShareDenyWrite);
+  const int64_t size = stub->Size();
   if (Owner.CurrentSpanningMode() != smNone) {
     TZAVolumeNumberInfo first;
     first.SetFirst(true);
-    const int64_t limit = Owner.VolumeLimitFor(first);
+    const int64_t limit = Volumes.LimitFor(first);
     if (limit != -1 && size > limit) {
-      throw EZAException(kStubTooLargeError, Owner.OwnerComponent());
+      throw EZAException(kCodeStubTooLarge, Owner.OwnerComponent());
     }
   }
   if (Stream == nullptr) return;
   if (!Stream->SetSize(0) || Stream->Seek(0) != 0) {
-    throw EZAException(kWriteError, Owner.OwnerComponent());
+    throw EZAException(kCodeWriteError, Owner.OwnerComponent());
   }
-  stub.Seek(0);
-  Stream->CopyFrom(stub, size);
+  stub->Seek(0);
+  Stream->CopyFrom(*stub, size);
   PrefixSize = size;
 }
 
 void TZADirManager::OpenVolumeFor(TZAVolumeNumberInfo& info) {
   if (ForeignStream) return;
-  Owner.OpenVolume(info);
-  Stream = Owner.ArchiveStream();
+  Volumes.Open(info);
+  Stream = Volumes.stream();
 }
 
 }  // namespace tessaly::engine

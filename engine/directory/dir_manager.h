@@ -13,16 +13,19 @@
 #include "engine/format/end_record.h"
 #include "engine/format/zip64_end_record.h"
 #include "engine/format/zip64_locator.h"
-#include "engine/volume_number_info.h"
+#include "engine/base/volume_number_info.h"
+#include "engine/volumes/volume_sequence.h"
 
 namespace tessaly::engine {
 
 class TZADirManager {
  public:
-  // Makes an empty store on `stream` (not owned). When `creating`, the
-  // owner's current volume becomes the first one and the owner's stub, if
-  // any, is copied to the start of the stream (CopyStub).
-  TZADirManager(platform::Stream* stream, DirOwner& owner, bool creating);
+  // Makes an empty store on `stream` (not owned), which is foreign unless
+  // it is the stream of `volumes`. When `creating`, the current volume
+  // becomes the first one and the owner's stub, if any, is copied to the
+  // start of the stream (CopyStub).
+  TZADirManager(platform::Stream* stream, DirOwner& owner,
+                VolumeSequence& volumes, bool creating);
   TZADirManager(const TZADirManager&) = delete;
   TZADirManager& operator=(const TZADirManager&) = delete;
   ~TZADirManager();
@@ -37,8 +40,8 @@ class TZADirManager {
   // multi-volume output gives the last volume its final name.
   // Raises EZAException 46 on a short write.
   void SaveDir(bool append_at_end, platform::Stream* stream = nullptr);
-  // Unless the stream is foreign, makes `info` the owner's current volume
-  // and takes the owner's new archive stream.
+  // Unless the stream is foreign, makes `info` the current volume of the
+  // sequence and takes its stream.
   void OpenVolumeFor(TZAVolumeNumberInfo& info);
 
   // Reading an existing archive. LoadDir leaves the directory offset of
@@ -66,6 +69,7 @@ class TZADirManager {
   bool Creating = false;
   bool ForeignStream = false;
   DirOwner& Owner;
+  VolumeSequence& Volumes;
   TZADirArray SavedDir;
   TZADirArray Dir;
   std::string Comment;

@@ -30,18 +30,14 @@
 #include "engine/format/signatures.h"
 #include "engine/format/zip64.h"
 #include "engine/format/zip64_extra.h"
-#include "engine/za_exception.h"
+#include "engine/base/za_exception.h"
 #include "platform/env.h"
-#include "platform/file_stream.h"
 #include "platform/memory_stream.h"
 
 namespace tessaly::engine {
 
 namespace {
 
-constexpr int32_t kRenameError = 36;
-constexpr int32_t kWriteError = 46;
-constexpr int32_t kNameTooLongError = 61;
 constexpr size_t kMaxField16 = 0xFFFF;
 
 // The central extra field written for `item`: its Zip64 block, regenerated
@@ -98,12 +94,30 @@ int64_t ExistingDirectoryStart(TZADirManager& manager, bool zip_format) {
   return -1;
 }
 
+// Stops the sequence's staging when it goes out of scope, if it owns it.
+class StagingScope {
+ public:
+  StagingScope(VolumeSequence& volumes, bool owns)
+      : volumes_(volumes), owns_(owns) {}
+  StagingScope(const StagingScope&) = delete;
+  StagingScope& operator=(const StagingScope&) = delete;
+  ~StagingScope() { End(); }
+  void End() {
+    if (owns_) volumes_.StopStaging();
+    owns_ = false;
+  }
+
+ private:
+  VolumeSequence& volumes_;
+  bool owns_;
+};
+
 }  // namespace
 
 void TZADirManager::SaveDir(bool append_at_end, platform::Stream* stream) {
   if (stream != nullptr) Stream = stream;
   const Component* component = Owner.OwnerComponent();
-  if (Stream == nullptr) throw EZAException(kWriteError, component);
+  if (Stream == nullptr) throw EZAException(kCodeWriteError, component);
 
   // Names as they will be written; refused before the archive is touched.
   // A name flagged as UTF-8 (read from an archive) is written as UTF-8.
@@ -115,7 +129,7 @@ void TZADirManager::SaveDir(bool append_at_end, platform::Stream* stream) {
     std::string& written = names[static_cast<size_t>(i)];
     written = EncodeEntryName(name, item.header.flags, oem);
     if (written.size() > kMaxField16) {
-      throw EZAException(kNameTooLongError, {name}, component);
+      throw EZAException(kCodeNameTooLong, {name}, component);
     }
   }
 
@@ -129,24 +143,44 @@ void TZADirManager::SaveDir(bool append_at_end, platform::Stream* stream) {
     if (old_start >= 0) start = old_start;
   }
   if (Stream->Seek(start) != start || !Stream->SetSize(start)) {
-    throw EZAException(kWriteError, component);
+    throw EZAException(kCodeWriteError, component);
   }
 
-  platform::MemoryStream staging;
-  TZAVolumeNumberInfo info = Owner.CurrentVolumeInfo();
-  platform::Stream* out = Stream;
+  // A multi-volume directory is staged in memory and goes through the
+  // volume sequence, which cuts it at the volume limits; otherwise it is
+  // written straight to the stream.
+  const bool through_volumes =
+      Owner.CurrentSpanningMode() != smNone && !ForeignStream;
+  const bool was_staging = Volumes.staging() != nullptr;
+  if (through_volumes) Volumes.StartStaging();
+  // Staging begun here ends here, written out or (on an error) dropped.
+  StagingScope staging_scope(Volumes, through_volumes && !was_staging);
+  const auto staged = [&]() -> int64_t {
+    return through_volumes ? Volumes.staging()->Size() : 0;
+  };
+  auto write_direct = [&](const void* data, size_t count) {
+    if (count == 0) return;
+    if (Stream->Write(data, static_cast<int64_t>(count)) !=
+        static_cast<int64_t>(count)) {
+      throw EZAException(kCodeWriteError, component);
+    }
+  };
+  TZAVolumeNumberInfo& info = Volumes.current();
   uint64_t directory_size = 0;
   auto put = [&](const void* data, size_t count, int64_t keep_together) {
     if (count == 0) return;
-    Owner.WriteToVolumesChecked(data, static_cast<int64_t>(count),
-                                keep_together, info, out, &staging);
-    Stream = out;
+    if (through_volumes) {
+      Volumes.WriteChecked(data, static_cast<int64_t>(count), keep_together);
+      Stream = Volumes.stream();
+    } else {
+      write_direct(data, count);
+    }
     directory_size += count;
   };
 
   int64_t directory_disk = info.Number;
   uint64_t directory_offset =
-      static_cast<uint64_t>(out->Position() + staging.Size());
+      static_cast<uint64_t>(Stream->Position() + staged());
   for (int32_t i = 0; i < Dir.Count(); ++i) {
     TDirItem& item = Dir.ItemPtr(i);
     const std::string& name = names[static_cast<size_t>(i)];
@@ -164,7 +198,7 @@ void TZADirManager::SaveDir(bool append_at_end, platform::Stream* stream) {
       // whole: the directory starts wherever it actually landed.
       directory_disk = info.Number;
       directory_offset =
-          static_cast<uint64_t>(out->Position() + staging.Size()) -
+          static_cast<uint64_t>(Stream->Position() + staged()) -
           header.size();
     }
     put(name.data(), name.size(), -1);
@@ -172,17 +206,10 @@ void TZADirManager::SaveDir(bool append_at_end, platform::Stream* stream) {
     put(item.Comment.data(), comment_length, -1);
   }
 
-  auto write_direct = [&](const void* data, size_t count) {
-    if (count == 0) return;
-    if (out->Write(data, static_cast<int64_t>(count)) !=
-        static_cast<int64_t>(count)) {
-      throw EZAException(kWriteError, component);
-    }
-  };
-  write_direct(staging.data(), static_cast<size_t>(staging.Size()));
-  staging.Clear();
+  if (through_volumes) Volumes.FlushStaging();
+  staging_scope.End();
 
-  const uint64_t position = static_cast<uint64_t>(out->Position());
+  const uint64_t position = static_cast<uint64_t>(Stream->Position());
   DirectoryLocation location;
   location.this_disk = info.Number;
   location.directory_disk = directory_disk;
@@ -210,29 +237,12 @@ void TZADirManager::SaveDir(bool append_at_end, platform::Stream* stream) {
   const auto end = EncodeToArray(EndRecord);
   write_direct(end.data(), end.size());
   write_direct(Comment.data(), comment_length);
-  Stream = out;
 
   // The last volume of a multi-volume archive takes the final name.
-  if (Owner.CurrentSpanningMode() == smNone || ForeignStream) return;
-  const std::string current = Owner.CurrentVolumeFileName();
-  const std::string final_name =
-      Owner.VolumeName(Owner.ArchiveFileName(), -1, false);
-  if (current.empty() || current == Owner.ArchiveFileName() ||
-      current == final_name) {
-    return;
-  }
-  platform::Env& env = Owner.OwnerEnv();
-  Owner.ReleaseArchiveStream();
+  if (!through_volumes) return;
   Stream = nullptr;
-  if (env.FileExists(final_name)) env.RemoveFile(final_name);
-  const bool renamed = Owner.RenameVolume(current, final_name);
-  const std::string& open_name = renamed ? final_name : current;
-  auto reopened = std::make_unique<platform::FileStream>(
-      env, open_name, kOpenReadWriteDenyNone);
-  reopened->Seek(reopened->Size());
-  Owner.ReplaceArchiveStream(std::move(reopened), open_name);
-  Stream = Owner.ArchiveStream();
-  if (!renamed) throw EZAException(kRenameError, {final_name}, component);
+  Volumes.FinishLastVolume();
+  Stream = Volumes.stream();
 }
 
 }  // namespace tessaly::engine

@@ -1,7 +1,5 @@
 #include "engine/io/archiver_core.h"
 
-#include <utility>
-
 namespace tessaly::engine {
 
 std::recursive_mutex& ScanLock() {
@@ -9,16 +7,12 @@ std::recursive_mutex& ScanLock() {
   return lock;
 }
 
-ArchiverCore::ArchiverCore(platform::Env& env) : env_(env), undo_(env) {}
+ArchiverCore::ArchiverCore(platform::Env& env)
+    : env_(env),
+      volumes_(env, this, *this,
+               VolumeSettings{FileName, spanning_mode_, OpenMode,
+                              SpanningOptions}) {}
 
 ArchiverCore::~ArchiverCore() = default;
-
-void ArchiverCore::ReplaceArchiveStream(std::unique_ptr<platform::Stream> stream,
-                                        const std::string& volume_name) {
-  archive_stream_ = std::move(stream);
-  CurrentVolumeName = volume_name;
-}
-
-void ArchiverCore::ReleaseArchiveStream() { archive_stream_.reset(); }
 
 }  // namespace tessaly::engine

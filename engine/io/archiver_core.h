@@ -10,8 +10,9 @@
 //   entry_writer.cc    WriteEntry, PackEntryData, CopyEntry
 //   staged_tail.cc     rewriting an archive behind its first change through
 //                      a staged copy
-//   volume_writer.cc   OpenVolume, WriteToVolumes, CopyToVolumes
-//   volume_naming.cc   MakeVolumeName and the drive helpers
+//   archiver_volumes.cc  volume names from the settings
+// The archive stream and its volumes are a unit of their own
+// (engine/volumes/volume_sequence.h), which this class owns.
 //
 // Thread rules: an archiver is used from one thread. File selection holds
 // the process-wide ScanLock for a whole scan.
@@ -27,17 +28,18 @@
 #include <unordered_set>
 #include <vector>
 
-#include "engine/archiver_events.h"
-#include "engine/component.h"
+#include "engine/base/archiver_events.h"
+#include "engine/base/component.h"
 #include "engine/directory/dir_manager.h"
 #include "engine/directory/dir_owner.h"
-#include "engine/io/volume_undo_log.h"
-#include "engine/options.h"
-#include "engine/string_list.h"
-#include "engine/types.h"
-#include "engine/update_result.h"
-#include "engine/volume_number_info.h"
-#include "engine/za_exception.h"
+#include "engine/volumes/volume_naming.h"
+#include "engine/base/options.h"
+#include "engine/base/string_list.h"
+#include "engine/base/types.h"
+#include "engine/base/update_result.h"
+#include "engine/base/volume_number_info.h"
+#include "engine/base/za_exception.h"
+#include "engine/volumes/volume_sequence.h"
 #include "platform/env.h"
 #include "platform/memory_stream.h"
 #include "platform/stream.h"
@@ -48,7 +50,9 @@ namespace tessaly::engine {
 // so that an event handler may start a scan of another archiver.
 std::recursive_mutex& ScanLock();
 
-class ArchiverCore : public Component, public DirOwner {
+class ArchiverCore : public Component,
+                     public DirOwner,
+                     public VolumeHost {
  public:
   // REQUIRES: `env` outlives the archiver.
   explicit ArchiverCore(platform::Env& env);
@@ -93,21 +97,19 @@ class ArchiverCore : public Component, public DirOwner {
   TZASpanningMode SpanningMode() const { return spanning_mode_; }
   bool InMemory() const { return in_memory_; }
   bool IsOpen() const { return ArchiveOpen; }
-  // What became of the last update transaction (engine/update_result.h).
+  // What became of the last update transaction (engine/base/update_result.h).
   const TZAUpdateResult& LastUpdate() const { return last_update_; }
 
   // ---- Event dispatchers: raise one event or apply its default -----------
-  // (implemented by the component, engine/archiver.cc). Volume indexes are
-  // zero-based here; handlers receive them counted from 1.
+  // (implemented by the component, engine/archiver.cc; the volume requests
+  // and the copy progress are declared by VolumeHost). Volume indexes
+  // are zero-based here; handlers receive them counted from 1.
   virtual void DoOverallProgress(double Progress, TZAProcessOperation Operation,
                                  TZAProgressPhase ProgressPhase,
                                  bool& Cancel) = 0;
   virtual void DoFileProgress(const std::string& FileName, double Progress,
                               TZAProcessOperation Operation,
                               TZAProgressPhase ProgressPhase, bool& Cancel) = 0;
-  virtual void DoCopyTempFileProgress(double Progress,
-                                      TZAProgressPhase ProgressPhase,
-                                      bool& Cancel) = 0;
   virtual void DoConfirmOverwrite(const std::string& SourceFileName,
                                   std::string& DestFileName, bool& Confirm) = 0;
   virtual void DoConfirmProcessFile(const std::string& FileName,
@@ -120,18 +122,6 @@ class ArchiverCore : public Component, public DirOwner {
                                     int32_t NativeError, int32_t ErrorCode,
                                     const std::string& ErrorMessage,
                                     TZAAction& Action) = 0;
-  virtual void DoRequestBlankVolume(int32_t VolumeIndex,
-                                    std::string& VolumeFileName,
-                                    bool& Cancel) = 0;
-  virtual void DoRequestFirstVolume(std::string& VolumeFileName,
-                                    bool& Cancel) = 0;
-  virtual void DoRequestLastVolume(std::string& VolumeFileName,
-                                   bool& Cancel) = 0;
-  virtual void DoRequestMiddleVolume(int32_t VolumeIndex,
-                                     std::string& VolumeFileName,
-                                     bool& Cancel) = 0;
-  virtual void DoDiskFull(int32_t VolumeIndex,
-                          const std::string& VolumeFileName, bool& Cancel) = 0;
   virtual void DoStoreFile(std::string& FileName, uint32_t& FileAttr,
                            std::string& Comment,
                            const std::string& OriginalFileName) = 0;
@@ -145,7 +135,7 @@ class ArchiverCore : public Component, public DirOwner {
   // path they are reached. A file that would be stored under the name of
   // one selected before it in the same scan (letter case ignored, as the
   // directory ignores it), and a folder that exists but cannot be listed,
-  // go to DoProcessFileFailure (kSameNameError; 33 with the folder's name):
+  // go to DoProcessFileFailure (kCodeSameName; 33 with the folder's name):
   // Retry tries again, Ignore leaves the file or folder out and counts it
   // in FilesLeftOut, and Abort drops everything the update transaction
   // queued (Dir goes back to SavedDir, UpdateCount to 0) and returns.
@@ -184,6 +174,9 @@ class ArchiverCore : public Component, public DirOwner {
   bool PackEntryData(platform::Stream& source, platform::Stream& output,
                      TDirItem& item);
   void CopyEntry(int32_t index);
+  // Where the next byte written to a multi-volume archive lands in its
+  // volume: the staging buffer's position while staging, else the stream's.
+  int64_t VolumeOffset() const;
   int32_t FindFirstChange();
   // The number of the last volume of the open archive, from its end record.
   int32_t LastVolumeNumber() const;
@@ -199,10 +192,10 @@ class ArchiverCore : public Component, public DirOwner {
   // its end is staged (BeginStaging); otherwise the old bytes from start_
   // on are kept (BackupTail) and the volume is cut there.
   void BeginRewrite();
-  // Puts the archive back as it was before the running update: the
-  // directory in memory from SavedDir, every volume file through the undo
-  // log. Raises platform::EWriteError when a volume could not be restored.
-  void RollbackUpdate();
+  // Puts the volume files back as they were before the running update
+  // (through the volumes' undo log) and ends any staged rewriting. Returns
+  // false when a volume could not be restored.
+  bool RollbackUpdate();
   // Records that the update ended with `outcome` before anything was
   // changed, and raises `error`.
   [[noreturn]] void EndUntouched(TZAUpdateOutcome outcome,
@@ -234,7 +227,19 @@ class ArchiverCore : public Component, public DirOwner {
     return static_cast<int64_t>(item.LocalHeaderOffset()) + write_shift_;
   }
 
-  // ---- Volumes (volume_naming.cc, volume_writer.cc) -----------------------
+  // ---- Volumes ---------------------------------------------------------------
+  // The archive stream and its volumes (engine/volumes/volume_sequence.h).
+  VolumeSequence& Volumes() { return volumes_; }
+  const VolumeSequence& Volumes() const { return volumes_; }
+
+  // ---- Volume naming (archiver_volumes.cc) --------------------------------
+  // How this archive's volumes are named, from the spanning settings, a
+  // stub (SFXStub, or one found in front of the open archive) and the
+  // entry method.
+  VolumeNaming Naming() const override;
+  // Volume `index` (-1: the last) of the archive `name` under Naming();
+  // with try_other, as found on disk (engine/volumes/volume_naming.h
+  // FindVolumeFileName).
   std::string MakeVolumeName(const std::string& name, int32_t index,
                              bool try_other);
   // The archive's own files: FileName and, for a split archive, every
@@ -245,55 +250,6 @@ class ArchiverCore : public Component, public DirOwner {
   // in letter case (case-sensitive file systems; the first in byte order
   // when there are several). "" when there is none.
   std::string ExistingVolumeName(const std::string& name);
-  static bool HasExeExtension(const std::string& name);
-  bool IsFloppyDrive(const std::string& name) const;
-  int64_t DiskFreeSpace(const std::string& name);
-  // Frees the archive stream and opens `name` with `mode` (default:
-  // OpenMode) as the new one; CurrentVolumeName becomes `name`.
-  void OpenVolumeStream(const std::string& name);
-  void OpenVolumeStream(const std::string& name, uint16_t mode);
-  // OpenVolume for a new volume that must hold `room_needed` contiguous
-  // bytes: when creating, a disk with less free space counts as full.
-  void OpenVolume(TZAVolumeNumberInfo& info, int64_t room_needed);
-  // Asks for a blank volume `info` (OnRequestBlankVolume, OnDiskFull) and
-  // creates its file. A file that is an earlier volume of this archive is
-  // never overwritten: on a removable drive the request is repeated (the
-  // disk was not changed), elsewhere the volume counts as declined. Raises
-  // EZAException 45 when the request is declined.
-  void CreateVolume(TZAVolumeNumberInfo& info, int64_t room_needed);
-  // Moves the writing on to the new volume `info`, which follows the current
-  // one. An existing archive grows: its last volume, which carries the
-  // archive's name, first takes its numbered name. Changes are recorded in
-  // the undo log. Raises EZAException 45 as CreateVolume, or when the
-  // numbered name is taken.
-  void StartNextVolume(TZAVolumeNumberInfo& info, int64_t room_needed);
-  // Whether `name` lies on a removable drive ("A:", "B:", or a drive the
-  // system reports as removable).
-  bool IsRemovableDrive(const std::string& name);
-  // Writes `count` bytes into the volume sequence (to `staging` when given,
-  // else to `stream`), opening the next volume (info and stream follow it)
-  // whenever the current one is full. keep_together -1: the bytes may be
-  // divided; >= 0: they go whole into a volume that has room for them plus
-  // keep_together more bytes. Returns the bytes written: fewer than `count`
-  // when the disk cannot be measured, the device refuses bytes, or a piece
-  // that may not be divided is larger than any volume. Raises EZAException
-  // 45 when a needed volume is declined, 46 when staged bytes cannot be
-  // written out. smNone: a plain write to `stream`.
-  int64_t WriteToVolumes(const void* buffer, int64_t count,
-                         int64_t keep_together, TZAVolumeNumberInfo& info,
-                         platform::Stream*& stream,
-                         platform::MemoryStream* staging);
-  // Copies `size` bytes of `source` (-1: up to its end) through
-  // WriteToVolumes in blocks of 1,000,000 bytes. With report_progress,
-  // raises DoCopyTempFileProgress ppStart 0 (a Cancel there returns at
-  // once), ppProcess after each block (a Cancel stops the copy) and ppEnd
-  // 100. On return `cancel` is true when any of these events answered
-  // Cancel. Raises EZAException 46 when the volumes take fewer bytes,
-  // platform::EReadError when `source` gives fewer.
-  void CopyToVolumes(platform::Stream& source, platform::Stream*& stream,
-                     bool report_progress, platform::MemoryStream* staging,
-                     int64_t keep_together, int64_t size, bool& cancel,
-                     TZAVolumeNumberInfo& info);
 
   // ---- DirOwner -----------------------------------------------------------
   const Component* OwnerComponent() const override { return this; }
@@ -304,30 +260,7 @@ class ArchiverCore : public Component, public DirOwner {
   TZASpanningMode CurrentSpanningMode() const override {
     return spanning_mode_;
   }
-  const std::string& ArchiveFileName() const override { return FileName; }
   const std::string& StubFileName() const override { return SFXStub; }
-  platform::Stream* ArchiveStream() override { return archive_stream_.get(); }
-  void ReplaceArchiveStream(std::unique_ptr<platform::Stream> stream,
-                            const std::string& volume_name) override;
-  void ReleaseArchiveStream() override;
-  const std::string& CurrentVolumeFileName() const override {
-    return CurrentVolumeName;
-  }
-  TZAVolumeNumberInfo& CurrentVolumeInfo() override { return CurrentVolume; }
-  int64_t VolumeLimitFor(const TZAVolumeNumberInfo& info) const override {
-    return SpanningOptions.VolumeSizeFor(info);
-  }
-  std::string VolumeName(const std::string& name, int32_t index,
-                         bool try_other) override {
-    return MakeVolumeName(name, index, try_other);
-  }
-  void OpenVolume(TZAVolumeNumberInfo& info) override;
-  bool RenameVolume(const std::string& from, const std::string& to) override;
-  int64_t WriteToVolumesChecked(const void* buffer, int64_t count,
-                                int64_t keep_together,
-                                TZAVolumeNumberInfo& info,
-                                platform::Stream*& stream,
-                                platform::MemoryStream* staging) override;
 
   platform::Env& env() { return env_; }
 
@@ -336,8 +269,6 @@ class ArchiverCore : public Component, public DirOwner {
   int32_t UpdateCount = 0;
   bool ArchiveOpen = false;
   bool ZipFormat = false;
-  std::string CurrentVolumeName;
-  TZAVolumeNumberInfo CurrentVolume;
   uint16_t OpenMode = 0;
   int32_t FilesDone = 0;
   int32_t FilesTotal = 0;
@@ -357,7 +288,6 @@ class ArchiverCore : public Component, public DirOwner {
 
  protected:
   platform::Env& env_;
-  std::unique_ptr<platform::Stream> archive_stream_;
   TZACompressionLevel compression_level_ = clFastest;
   uint8_t compression_mode_ = 1;
   TZASpanningMode spanning_mode_ = smNone;
@@ -393,14 +323,10 @@ class ArchiverCore : public Component, public DirOwner {
   // State of the running apply step (entry_pipeline.cc).
   int32_t first_change_ = 0;
   int64_t start_ = 0;
-  // What the step changed in the volume files, for RollbackUpdate.
-  VolumeUndoLog undo_;
   // The old bytes of the current volume from start_ on, when entries are
-  // carried over from there (owned by undo_); null otherwise.
+  // carried over from there (owned by the volumes' undo log); null
+  // otherwise.
   platform::Stream* backup_ = nullptr;
-  // The volume the step began on.
-  TZAVolumeNumberInfo start_volume_;
-  std::string start_volume_name_;
   TZAAction action_ = fxaIgnore;
   bool copy_cancel_ = false;
   // The failure last offered to OnProcessFileFailure.
@@ -408,12 +334,6 @@ class ArchiverCore : public Component, public DirOwner {
   std::string failure_message_;
   std::string failure_name_;
   TZAUpdateResult last_update_;
-  // In spanning mode on a floppy drive all entry output is staged here so
-  // that each volume file is written in one piece.
-  std::unique_ptr<platform::MemoryStream> floppy_staging_;
-  // Volume files written for this archive since it was opened: a new volume
-  // never overwrites one of them.
-  std::vector<std::string> written_volumes_;
 
   // Staged rewriting (staged_tail.cc). Items always carry their final
   // offsets; while staging their bytes lie write_shift_ further on.
@@ -426,6 +346,11 @@ class ArchiverCore : public Component, public DirOwner {
     uint32_t signature;
   };
   std::vector<HiddenHeader> hidden_headers_;
+
+  // The archive stream, its volumes and their undo log. In spanning mode on
+  // a floppy drive all entry output is staged there so that each volume
+  // file is written in one piece.
+  VolumeSequence volumes_;
 };
 
 }  // namespace tessaly::engine

@@ -27,17 +27,19 @@
 // were not archived (excluded, or ignored after a failure) stay.
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/directory/dir_array.h"
 #include "engine/format/signatures.h"
 #include "engine/io/archiver_core.h"
 #include "engine/io/entry_pipeline_internal.h"
-#include "engine/za_exception.h"
+#include "engine/base/za_exception.h"
 #include "platform/exception.h"
-#include "platform/file_stream.h"
+#include "platform/open_stream.h"
 #include "platform/memory_stream.h"
 #include "platform/path.h"
 
@@ -104,6 +106,32 @@ struct EndRecords {
   }
 };
 
+// What the apply step changed, as steps recorded before each change and
+// undone latest first. A step that fails (returns false or raises) does not
+// stop the others.
+class UndoList {
+ public:
+  void Record(std::function<bool()> step) { steps_.push_back(std::move(step)); }
+  // Runs every step, latest first, and forgets them. Returns false when any
+  // step failed.
+  bool Undo() noexcept {
+    bool restored = true;
+    while (!steps_.empty()) {
+      const std::function<bool()> step = std::move(steps_.back());
+      steps_.pop_back();
+      try {
+        if (!step()) restored = false;
+      } catch (...) {
+        restored = false;
+      }
+    }
+    return restored;
+  }
+
+ private:
+  std::vector<std::function<bool()>> steps_;
+};
+
 // Runs `attempt` until it succeeds, offering each EZAException to the
 // failure dialogue. Returns false when the answer was Abort.
 template <typename Attempt>
@@ -124,7 +152,7 @@ bool WithFailureDialogue(ArchiverCore& core, const std::string& name,
 }
 
 void FlushArchive(ArchiverCore& core) {
-  Stream* archive = core.ArchiveStream();
+  Stream* archive = core.Volumes().stream();
   if (core.Options.FlushBuffers && archive != nullptr && archive->IsFile()) {
     archive->Flush();
   }
@@ -153,7 +181,7 @@ void DeleteMovedSources(ArchiverCore& core, bool& deleted) {
     const bool go_on = WithFailureDialogue(core, name, [&] {
       if (!env.RemoveFile(name)) {
         env.SetFileAttributes(name, 0);
-        if (!env.RemoveFile(name)) throw EZAException(27, {name}, &core);
+        if (!env.RemoveFile(name)) throw EZAException(kCodeDeleteFile, {name}, &core);
       }
       deleted = true;
     });
@@ -162,7 +190,7 @@ void DeleteMovedSources(ArchiverCore& core, bool& deleted) {
   for (const std::string& name : folders) {
     const bool go_on = WithFailureDialogue(core, name, [&] {
       if (!env.RemoveDir(platform::ExcludeTrailingPathDelimiter(name))) {
-        throw EZAException(60, {name}, &core);
+        throw EZAException(kCodeDeleteFolder, {name}, &core);
       }
     });
     if (!go_on) break;
@@ -249,13 +277,13 @@ int32_t ArchiverCore::FindFirstChange() {
 }
 
 void ArchiverCore::BackupTail() {
-  const int64_t count = std::max<int64_t>(0, archive_stream_->Size() - start_);
+  const int64_t count = std::max<int64_t>(0, volumes_.stream()->Size() - start_);
   std::unique_ptr<Stream> copy;
   std::string temp;
   if (count > kTailKeptInMemory) {
     temp = TempFileName();
     try {
-      copy = std::make_unique<platform::FileStream>(env_, temp,
+      copy = platform::OpenStream(env_, temp,
                                                     platform::kOpenCreate);
     } catch (...) {
       env_.RemoveFile(temp);
@@ -266,8 +294,8 @@ void ArchiverCore::BackupTail() {
   }
   if (copy != nullptr) {
     try {
-      if (archive_stream_->Seek(start_) != start_) throw platform::EReadError();
-      copy->CopyFrom(*archive_stream_, count);
+      if (volumes_.stream()->Seek(start_) != start_) throw platform::EReadError();
+      copy->CopyFrom(*volumes_.stream(), count);
     } catch (...) {
       copy.reset();
       if (!temp.empty()) env_.RemoveFile(temp);
@@ -275,7 +303,7 @@ void ArchiverCore::BackupTail() {
     }
   }
   // Recorded only once the copy is whole: undoing restores exactly it.
-  backup_ = undo_.TailChanges(CurrentVolumeName, start_, std::move(copy), temp);
+  backup_ = volumes_.undo().TailChanges(volumes_.name(), start_, std::move(copy), temp);
 }
 
 void ArchiverCore::BeginRewrite() {
@@ -296,52 +324,32 @@ void ArchiverCore::BeginRewrite() {
   if (multi_volume && saved.Count() > 0) {
     // An existing multi-volume archive grows from its last volume, which
     // the archive stream is open on.
-    CurrentVolume.SetNumber(LastVolumeNumber());
+    volumes_.current().SetNumber(LastVolumeNumber());
   } else {
-    CurrentVolume.SetFirst(true);
+    volumes_.current().SetFirst(true);
   }
-  start_volume_ = CurrentVolume;
-  start_volume_name_ = CurrentVolumeName;
-  if (multi_volume) written_volumes_.push_back(CurrentVolumeName);
+  volumes_.MarkStart();
 
   if (!multi_volume && first_change_ < saved.Count()) {
     BeginStaging();
     return;
   }
   BackupTail();
-  pipeline::CutAt(*archive_stream_, start_);
-  if (spanning_mode_ == smSpanning && IsFloppyDrive(FileName)) {
-    floppy_staging_ = std::make_unique<platform::MemoryStream>();
+  pipeline::CutAt(*volumes_.stream(), start_);
+  if (spanning_mode_ == smSpanning &&
+      VolumeSequence::IsFloppyDrive(FileName)) {
+    volumes_.StartStaging();
   }
 }
 
-void ArchiverCore::RollbackUpdate() {
-  RestoreDirectory(*DirManager);
-  floppy_staging_.reset();
+bool ArchiverCore::RollbackUpdate() {
   staging_ = false;
   write_shift_ = 0;
   hidden_headers_.clear();
   backup_ = nullptr;
-  bool restored;
-  if (spanning_mode_ == smNone) {
-    restored = undo_.Undo(archive_stream_.get(), CurrentVolumeName);
-  } else {
-    // The volumes are handled by name (renamed back, deleted, restored),
-    // then the one the update began on is open again.
-    archive_stream_.reset();
-    restored = undo_.Undo(nullptr, "");
-    CurrentVolume = start_volume_;
-    CurrentVolumeName = start_volume_name_;
-    try {
-      OpenVolumeStream(start_volume_name_, OpenMode == kOpenCreate
-                                               ? kOpenReadWriteDenyWrite
-                                               : OpenMode);
-    } catch (const platform::Exception&) {
-      restored = false;
-    }
-  }
-  if (!DirManager->ForeignStream) DirManager->Stream = archive_stream_.get();
-  if (!restored) throw platform::EWriteError();
+  const bool restored = volumes_.Undo();
+  if (!DirManager->ForeignStream) DirManager->Stream = volumes_.stream();
+  return restored;
 }
 
 void ArchiverCore::EndUntouched(TZAUpdateOutcome outcome,
@@ -362,10 +370,16 @@ void ArchiverCore::ApplyUpdate() {
   last_update_ = TZAUpdateResult{};
   last_update_.FilesLeftOut = std::move(SelectionLeftOut);
   SelectionLeftOut.clear();
-  if (archive_stream_ == nullptr) {
-    // A volume request declined earlier left no stream to write to.
+  // Whatever ends the step early puts back what it changed by then.
+  UndoList undo;
+  undo.Record([this] {
     RestoreDirectory(*DirManager);
-    EndUntouched(uoFailed, EZAException(13, this));
+    return true;
+  });
+  if (volumes_.stream() == nullptr) {
+    // A volume request declined earlier left no stream to write to.
+    undo.Undo();
+    EndUntouched(uoFailed, EZAException(kCodeNotOpen, this));
   }
 
   FilesDone = 0;
@@ -390,7 +404,7 @@ void ArchiverCore::ApplyUpdate() {
     // Nothing is written; the directory in memory must not keep items that
     // the archive does not hold, or a later Close would record them.
     CancelRequested = true;
-    RestoreDirectory(*DirManager);
+    undo.Undo();
     last_update_.Outcome = uoCancelled;
     last_update_.RolledBack = true;
     return;
@@ -400,22 +414,18 @@ void ArchiverCore::ApplyUpdate() {
       !StartsOnLastVolume()) {
     // Rewriting from an earlier volume would have to cut and rewrite every
     // volume after it; refuse before anything is touched.
-    RestoreDirectory(*DirManager);
-    EndUntouched(uoRefused, EZAException(52, this));
+    undo.Undo();
+    EndUntouched(uoRefused, EZAException(kCodeMultiVolumeModified, this));
   }
 
+  // Writing a directory replaces the end records.
   const EndRecords end_records = EndRecords::Of(*DirManager);
-  // Rolls back; false when a volume could not be put back.
-  const auto roll_back = [&]() noexcept {
-    bool restored = true;
-    try {
-      RollbackUpdate();
-    } catch (...) {
-      restored = false;
-    }
+  undo.Record([this, end_records] {
     end_records.RestoreTo(*DirManager);
-    return restored;
-  };
+    return true;
+  });
+  // Rolls back; false when a volume could not be put back.
+  const auto roll_back = [&]() noexcept { return undo.Undo(); };
   const auto fail = [&]() {
     DescribeCurrentException(last_update_);
     last_update_.Outcome = uoFailed;
@@ -423,7 +433,8 @@ void ArchiverCore::ApplyUpdate() {
     last_update_.RolledBack = roll_back();
   };
 
-  undo_.Begin();
+  volumes_.undo().Begin();
+  undo.Record([this] { return RollbackUpdate(); });
   try {
     BeginRewrite();
     int32_t i = first_change_;
@@ -461,32 +472,28 @@ void ArchiverCore::ApplyUpdate() {
       }
       TDirItem previous;
       DirManager->SavedDir.GetItem(old, previous);
-      if (failed.OwnsSource && failed.SourceStream != nullptr) {
-        delete failed.SourceStream;
-        failed.SourceStream = nullptr;
-      }
-      dir.PutItem(i, previous);
+      pipeline::RestoreOldEntry(dir, i, previous);
       CopyEntry(i);
       ++i;
     }
 
     if (!CancelRequested && action_ != fxaAbort) {
-      if (floppy_staging_ != nullptr && floppy_staging_->Size() > 0) {
-        archive_stream_->WriteBuffer(floppy_staging_->data(),
-                                     floppy_staging_->Size());
-        floppy_staging_->Clear();
+      platform::MemoryStream* staged = volumes_.staging();
+      if (staged != nullptr && staged->Size() > 0) {
+        volumes_.stream()->WriteBuffer(staged->data(), staged->Size());
+        staged->Clear();
       }
       if (staging_) {
         PublishStagedTail();
       } else {
-        DirManager->SaveDir(true, archive_stream_.get());
+        DirManager->SaveDir(true, volumes_.stream());
       }
     }
   } catch (...) {
     fail();
     throw;
   }
-  floppy_staging_.reset();
+  volumes_.StopStaging();
 
   if (CancelRequested || action_ == fxaAbort) {
     if (CancelRequested || copy_cancel_) {
@@ -536,11 +543,11 @@ void ArchiverCore::ApplyUpdate() {
     // holds the update, though not yet moved down.
     DescribeCurrentException(last_update_);
     last_update_.Outcome = uoFailed;
-    undo_.Commit();
+    volumes_.undo().Commit();
     backup_ = nullptr;
     throw;
   }
-  undo_.Commit();
+  volumes_.undo().Commit();
   backup_ = nullptr;
   last_update_.Outcome = uoApplied;
   FlushArchive(*this);

@@ -41,9 +41,9 @@
 #include "engine/io/archiver_core.h"
 #include "engine/io/deflate_adapter.h"
 #include "engine/io/entry_pipeline_internal.h"
-#include "engine/za_exception.h"
+#include "engine/base/za_exception.h"
 #include "platform/exception.h"
-#include "platform/file_stream.h"
+#include "platform/open_stream.h"
 #include "platform/text.h"
 
 namespace tessaly::engine {
@@ -129,6 +129,15 @@ int64_t CharacterCount(const std::string& text) {
     ++count;
   }
   return count;
+}
+
+void RestoreOldEntry(TZADirArray& dir, int32_t index, const TDirItem& old) {
+  TDirItem& failed = dir.ItemPtr(index);
+  if (failed.OwnsSource && failed.SourceStream != nullptr) {
+    delete failed.SourceStream;
+    failed.SourceStream = nullptr;
+  }
+  dir.PutItem(index, old);
 }
 
 }  // namespace pipeline
@@ -226,7 +235,7 @@ class TempFile {
 
   Stream& Create(const std::string& name) {
     name_ = name;
-    stream_ = std::make_unique<platform::FileStream>(env_, name,
+    stream_ = platform::OpenStream(env_, name,
                                                      platform::kOpenCreate);
     return *stream_;
   }
@@ -292,6 +301,11 @@ std::vector<uint8_t> EncodeLocalHeader(const LocalHeader& header) {
 
 }  // namespace
 
+int64_t ArchiverCore::VolumeOffset() const {
+  const platform::MemoryStream* staged = volumes_.staging();
+  return staged != nullptr ? staged->Position() : volumes_.stream()->Position();
+}
+
 bool ArchiverCore::WriteEntry(int32_t index) {
   EntryMethod = compression_mode_ != 0 ? kMethodDeflated : kMethodStored;
   copy_cancel_ = false;
@@ -316,21 +330,21 @@ bool ArchiverCore::WriteEntry(int32_t index) {
       source.UseItemStream();
     } else if (!item.IsFolder()) {
       if (pipeline::CharacterCount(item.SourceFileName) >= kMaxSourcePath) {
-        throw EZAException(61, {item.SourceFileName}, this);
+        throw EZAException(kCodeNameTooLong, {item.SourceFileName}, this);
       }
       auto file = env_.OpenFile(
           item.SourceFileName,
           platform::kOpenRead | ShareModeFlags(Options.ShareMode));
-      if (file == nullptr) throw EZAException(33, {item.SourceFileName}, this);
-      source.UseFile(std::make_unique<platform::FileStream>(std::move(file)));
+      if (file == nullptr) throw EZAException(kCodeOpenFile, {item.SourceFileName}, this);
+      source.UseFile(std::move(file));
     }
     Stream* data = source.stream();
     const int64_t source_size = data != nullptr ? data->Size() : 0;
-    if (archive_stream_ == nullptr) throw EZAException(6, this);
+    if (volumes_.stream() == nullptr) throw EZAException(kCodeNoArchiveStream, this);
 
     // The local header's place (where it ends up, also while staging) and
     // the Zip64 decisions.
-    pipeline::SetLocalOffset(item, archive_stream_->Position() - write_shift_,
+    pipeline::SetLocalOffset(item, volumes_.stream()->Position() - write_shift_,
                              Zip64Mode);
     const bool local_zip64 =
         data != nullptr &&
@@ -369,11 +383,11 @@ bool ArchiverCore::WriteEntry(int32_t index) {
 
     if (Zip64Mode == zmDisabled && item.HasZip64) {
       source.Close(false);
-      throw EZAException(43, {item.SourceFileName}, this);
+      throw EZAException(kCodeZip64Header, {item.SourceFileName}, this);
     }
 
     const bool multi_volume = spanning_mode_ != smNone;
-    Stream* output = archive_stream_.get();
+    Stream* output = volumes_.stream();
     if (multi_volume) output = &temp.Create(TempFileName());
 
     // In the archive itself the header stays hidden (signature 0) until the
@@ -432,16 +446,11 @@ bool ArchiverCore::WriteEntry(int32_t index) {
       output->Seek(0);
       std::vector<uint8_t> head(static_cast<size_t>(header_length));
       output->ReadBuffer(head.data(), header_length);
-      Stream* volume = archive_stream_.get();
-      WriteToVolumesChecked(head.data(), header_length, 0, CurrentVolume,
-                            volume, floppy_staging_.get());
-      pipeline::SetDiskStart(item, CurrentVolume.Number);
-      const int64_t end = floppy_staging_ != nullptr
-                              ? floppy_staging_->Position()
-                              : volume->Position();
-      pipeline::SetLocalOffset(item, end - header_length, Zip64Mode);
-      CopyToVolumes(*output, volume, /*report_progress=*/true,
-                    floppy_staging_.get(), -1, -1, copy_cancel_, CurrentVolume);
+      volumes_.WriteChecked(head.data(), header_length, 0);
+      pipeline::SetDiskStart(item, volumes_.current().Number);
+      pipeline::SetLocalOffset(item, VolumeOffset() - header_length,
+                               Zip64Mode);
+      volumes_.Copy(*output, /*report_progress=*/true, -1, -1, copy_cancel_);
       temp.Remove();
     }
     if (staging_) hidden_headers_.push_back({PhysicalOffset(item), signature});
@@ -456,7 +465,7 @@ bool ArchiverCore::WriteEntry(int32_t index) {
     failure_native_ = e.NativeError();
     failure_message_ = e.what();
     failure_name_ = failure_name;
-    if (archive_stream_ == nullptr) {
+    if (volumes_.stream() == nullptr) {
       action_ = fxaAbort;
       return false;
     }
@@ -490,7 +499,7 @@ bool ArchiverCore::PackEntryData(platform::Stream& source,
 
   if (counters.bytes_processed != source_size) {
     if (CancelRequested) return false;
-    throw EZAException(34, {source_size, counters.bytes_processed}, this);
+    throw EZAException(kCodeCompressedSize, {source_size, counters.bytes_processed}, this);
   }
   if (counters.compressed_size >= kMarker32 || Zip64Mode == zmAlways) {
     header.compressed_size = kZip64Marker32;
@@ -508,7 +517,7 @@ bool ArchiverCore::PackEntryData(platform::Stream& source,
   }
   header.crc32 = ~counters.crc;
   if (item.HasZip64 && Zip64Mode == zmDisabled) {
-    throw EZAException(41, {item.SourceFileName}, this);
+    throw EZAException(kCodeZip64Size, {item.SourceFileName}, this);
   }
   if (source_size == 0) header.method = kMethodStored;
   item.header = header;
@@ -519,24 +528,19 @@ void ArchiverCore::CopyEntry(int32_t index) {
   TZADirArray& dir = DirManager->Dir;
   TZADirArray& saved = DirManager->SavedDir;
   const int32_t old_index = pipeline::FindOldItem(saved, dir.ItemPtr(index));
-  if (old_index < 0) throw EZAException(7, this);
+  if (old_index < 0) throw EZAException(kCodeNoOldEntry, this);
   TDirItem old;
   saved.GetItem(old_index, old);
   if (dir.ItemPtr(index).EntryAction == poUpdate) {
     // A replacement that failed and was ignored: the old entry comes back.
-    TDirItem& failed = dir.ItemPtr(index);
-    if (failed.OwnsSource && failed.SourceStream != nullptr) {
-      delete failed.SourceStream;
-      failed.SourceStream = nullptr;
-    }
-    dir.PutItem(index, old);
+    pipeline::RestoreOldEntry(dir, index, old);
   }
   TDirItem& item = dir.ItemPtr(index);
   const bool rename = item.Pending && item.EntryAction == poRename;
   const bool multi_volume = spanning_mode_ != smNone;
-  if (archive_stream_ == nullptr) throw EZAException(6, this);
+  if (volumes_.stream() == nullptr) throw EZAException(kCodeNoArchiveStream, this);
   // Taken before any read: the old bytes may come from this same stream.
-  int64_t write_at = archive_stream_->Position();
+  int64_t write_at = volumes_.stream()->Position();
 
   // Where the old entry's bytes are now: in the backup when they lay in the
   // part that was cut off, else still in the archive (while staging, all
@@ -545,10 +549,10 @@ void ArchiverCore::CopyEntry(int32_t index) {
   const bool from_archive = backup_ == nullptr || old_offset < start_;
   // After a volume change the archive stream is another file; the old
   // volume's bytes cannot be read from it.
-  if (from_archive && multi_volume) throw EZAException(6, this);
+  if (from_archive && multi_volume) throw EZAException(kCodeNoArchiveStream, this);
   int64_t read_at = from_archive ? old_offset : old_offset - start_;
   auto read = [&](void* buffer, int64_t count) {
-    Stream& from = from_archive ? *archive_stream_ : *backup_;
+    Stream& from = from_archive ? *volumes_.stream() : *backup_;
     from.Seek(read_at);
     from.ReadBuffer(buffer, count);
     read_at += count;
@@ -575,7 +579,7 @@ void ArchiverCore::CopyEntry(int32_t index) {
       const int64_t saved_at = read_at;
       read_at += name_length + after_name;
       std::array<uint8_t, 4> signature{};
-      Stream& from = from_archive ? *archive_stream_ : *backup_;
+      Stream& from = from_archive ? *volumes_.stream() : *backup_;
       from.Seek(read_at);
       if (from.Read(signature.data(), 4) == 4 &&
           DecodeFixed32(signature.data()) == kDataDescriptorSignature) {
@@ -594,12 +598,10 @@ void ArchiverCore::CopyEntry(int32_t index) {
   // Output: straight into the archive, or through the volume writer.
   auto emit = [&](const void* bytes, int64_t count, int64_t keep_together) {
     if (multi_volume) {
-      Stream* volume = archive_stream_.get();
-      WriteToVolumesChecked(bytes, count, keep_together, CurrentVolume, volume,
-                            floppy_staging_.get());
+      volumes_.WriteChecked(bytes, count, keep_together);
     } else {
-      archive_stream_->Seek(write_at);
-      archive_stream_->WriteBuffer(bytes, count);
+      volumes_.stream()->Seek(write_at);
+      volumes_.stream()->WriteBuffer(bytes, count);
       write_at += count;
     }
   };
@@ -637,11 +639,8 @@ void ArchiverCore::CopyEntry(int32_t index) {
   }
   emit(head.data(), head_length, 0);
   if (multi_volume) {
-    pipeline::SetDiskStart(item, CurrentVolume.Number);
-    const int64_t end = floppy_staging_ != nullptr
-                            ? floppy_staging_->Position()
-                            : archive_stream_->Position();
-    pipeline::SetLocalOffset(item, end - head_length, Zip64Mode);
+    pipeline::SetDiskStart(item, volumes_.current().Number);
+    pipeline::SetLocalOffset(item, VolumeOffset() - head_length, Zip64Mode);
   }
   std::vector<uint8_t> block(
       static_cast<size_t>(std::min<int64_t>(kCopyBlock, remaining)));
@@ -651,7 +650,7 @@ void ArchiverCore::CopyEntry(int32_t index) {
     emit(block.data(), n, -1);
     remaining -= n;
   }
-  if (!multi_volume) archive_stream_->Seek(write_at);
+  if (!multi_volume) volumes_.stream()->Seek(write_at);
 }
 
 }  // namespace tessaly::engine

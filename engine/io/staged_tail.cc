@@ -68,9 +68,9 @@ void FlushOrThrow(Stream& stream) {
 }  // namespace
 
 void ArchiverCore::BeginStaging() {
-  Stream& stream = *archive_stream_;
+  Stream& stream = *volumes_.stream();
   stage_at_ = stream.Size();
-  undo_.TailChanges(CurrentVolumeName, stage_at_, nullptr);
+  volumes_.undo().TailChanges(volumes_.name(), stage_at_, nullptr);
   staging_ = true;
   write_shift_ = stage_at_ - start_;
   hidden_headers_.clear();
@@ -78,7 +78,7 @@ void ArchiverCore::BeginStaging() {
 }
 
 void ArchiverCore::PublishStagedTail() {
-  Stream& stream = *archive_stream_;
+  Stream& stream = *volumes_.stream();
   staged_length_ = stream.Size() - stage_at_;
   if (start_ + staged_length_ > stage_at_) {
     const int64_t again = stage_at_ + staged_length_;
@@ -134,7 +134,7 @@ void ArchiverCore::PublishStagedTail() {
 }
 
 void ArchiverCore::CommitStagedTail() {
-  Stream& stream = *archive_stream_;
+  Stream& stream = *volumes_.stream();
   CopyWithin(stream, stage_at_, start_, staged_length_);
   // The moved copy must be on the device before the staged one goes.
   FlushOrThrow(stream);

@@ -104,7 +104,7 @@ class PosixFile final : public File {
                 position_ + done);
       if (n < 0) {
         if (errno == EINTR) continue;
-        return Fail(errno, -1);
+        return Fail(errno, int64_t{0});
       }
       if (n == 0) break;  // end of file
       done += n;
@@ -158,7 +158,7 @@ class PosixFile final : public File {
     return true;
   }
 
-  bool Sync() override {
+  bool Flush() override {
     if (fsync(fd_) != 0) return Fail(errno, false);
     return true;
   }

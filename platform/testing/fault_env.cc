@@ -42,9 +42,9 @@ class FaultEnv::FaultFile final : public File {
     return target_->SetSize(size);
   }
 
-  bool Sync() override {
-    ++env_.sync_count_;
-    return target_->Sync();
+  bool Flush() override {
+    ++env_.flush_count_;
+    return target_->Flush();
   }
 
   ErrorKind LastError() const override {

@@ -88,8 +88,8 @@ class FaultEnv : public EnvWrapper {
   const std::vector<std::string>& opened_files() const { return opened_; }
   // Every label passed to SetVolumeLabel, in order.
   const std::vector<std::string>& volume_labels() const { return labels_; }
-  // Number of Sync calls made through files of this environment.
-  int64_t sync_count() const { return sync_count_; }
+  // Number of Flush calls made through files of this environment.
+  int64_t flush_count() const { return flush_count_; }
 
   std::vector<FoundFile> FindFiles(const std::string& pattern,
                                    uint32_t attribute_filter,
@@ -138,7 +138,7 @@ class FaultEnv : public EnvWrapper {
   bool fail_temp_ = false;
   bool accept_labels_ = false;
   int64_t write_count_ = 0;
-  int64_t sync_count_ = 0;
+  int64_t flush_count_ = 0;
   std::optional<int64_t> power_for_;  // changes left before the power loss
   int64_t changes_ = 0;
   bool power_lost_ = false;

@@ -45,7 +45,7 @@ class MemEnv::MemFile final : public File {
 
   int64_t Read(void* buffer, int64_t count) override {
     std::lock_guard<std::mutex> lock(env_.mutex_);
-    if (!readable_) return Fail(ErrorKind::kAccessDenied, -1);
+    if (!readable_) return Fail(ErrorKind::kAccessDenied, int64_t{0});
     const int64_t size = static_cast<int64_t>(node_->data.size());
     if (count <= 0 || position_ >= size) return 0;
     const int64_t n = std::min(count, size - position_);
@@ -91,7 +91,7 @@ class MemEnv::MemFile final : public File {
     return true;
   }
 
-  bool Sync() override { return true; }
+  bool Flush() override { return true; }
   ErrorKind LastError() const override { return last_error_; }
   const std::string& Path() const override { return path_; }
 

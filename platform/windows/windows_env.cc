@@ -169,7 +169,7 @@ class WindowsFile final : public File {
 
   int64_t Read(void* buffer, int64_t count) override {
     if (count <= 0) return 0;
-    if (!MoveTo(position_)) return -1;
+    if (!MoveTo(position_)) return 0;
     auto* out = static_cast<char*>(buffer);
     int64_t done = 0;
     while (done < count) {
@@ -177,7 +177,7 @@ class WindowsFile final : public File {
       DWORD n = 0;
       if (!ReadFile(handle_, out + done, chunk, &n, nullptr)) {
         Fail(GetLastError());
-        return -1;
+        return 0;
       }
       if (n == 0) break;  // end of file
       done += n;
@@ -237,7 +237,7 @@ class WindowsFile final : public File {
     return true;
   }
 
-  bool Sync() override {
+  bool Flush() override {
     // FlushFileBuffers needs write access; a file opened for reading has
     // nothing of ours to push.
     if (!writable_) return true;

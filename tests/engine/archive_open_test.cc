@@ -10,8 +10,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/archiver.h"
-#include "engine/scripted_dialog_service.h"
-#include "engine/za_exception.h"
+#include "engine/base/scripted_dialog_service.h"
+#include "engine/base/za_exception.h"
 #include "tests/support/run_command.h"
 #include "tests/support/temp_dir.h"
 
@@ -171,7 +171,7 @@ TEST_F(OpenTest, EndRecordMissingWithRebuildOffRaises48) {
   } catch (const EZAException& e) {
     EXPECT_EQ(e.NativeError(), 48) << e.what();
   }
-  EXPECT_EQ(zip_.ArchiveStream(), nullptr);
+  EXPECT_EQ(zip_.Volumes().stream(), nullptr);
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/archiver.h"
-#include "engine/scripted_dialog_service.h"
-#include "engine/za_exception.h"
+#include "engine/base/scripted_dialog_service.h"
+#include "engine/base/za_exception.h"
 #include "platform/env.h"
 #include "tests/support/temp_dir.h"
 
@@ -110,10 +110,10 @@ TEST_F(TransactionTest, NestedTransactionsWriteAtTheOutermostEnd) {
   EXPECT_TRUE(zip_.IsUpdating());
   // The archive is read through its own stream: Windows lets no one else
   // open a file being created.
-  EXPECT_EQ(zip_.ArchiveStream()->Size(), 0) << "nothing written yet";
+  EXPECT_EQ(zip_.Volumes().stream()->Size(), 0) << "nothing written yet";
   zip_.EndUpdate();
   EXPECT_FALSE(zip_.IsUpdating());
-  EXPECT_GT(zip_.ArchiveStream()->Size(), 22);
+  EXPECT_GT(zip_.Volumes().stream()->Size(), 22);
   EXPECT_EQ(zip_.DirManager->Dir.Count(), 2);
   zip_.Close();
 }

@@ -15,7 +15,7 @@
 
 #include "engine/archiver.h"
 #include "engine/format/crc32.h"
-#include "engine/scripted_dialog_service.h"
+#include "engine/base/scripted_dialog_service.h"
 #include "platform/exception.h"
 #include "platform/testing/fault_env.h"
 #include "tests/support/ansi_text.h"
@@ -355,12 +355,12 @@ TEST_F(PipelineTest, FlushBuffersSyncsTheArchiveOnlyWhenSet) {
   Source("b.dat", "bravo");
   zip_.Options.FlushBuffers = false;
   zip_.Open(kOpenCreate);
-  const int64_t start = env_.sync_count();
+  const int64_t start = env_.flush_count();
   Add({"a.dat"});
-  EXPECT_EQ(env_.sync_count(), start);
+  EXPECT_EQ(env_.flush_count(), start);
   zip_.Options.FlushBuffers = true;
   Add({"b.dat"});
-  EXPECT_EQ(env_.sync_count(), start + 1);
+  EXPECT_EQ(env_.flush_count(), start + 1);
   zip_.Close();
 }
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/exception.h"
-#include "platform/file_stream.h"
+#include "platform/open_stream.h"
 #include "platform/testing/mem_env.h"
 
 namespace tessaly::platform {
@@ -96,9 +96,9 @@ TEST_F(FaultEnvTest, ShortenedWriteKeepsItsFirstBytes) {
 
 TEST_F(FaultEnvTest, ShortWriteMakesWriteBufferThrow) {
   env_.ShortenNthWrite(1, 2);
-  FileStream stream(env_, "/a", kOpenCreate);
+  const auto stream = OpenStream(env_, "/a", kOpenCreate);
   try {
-    stream.WriteBuffer("abcd", 4);
+    stream->WriteBuffer("abcd", 4);
     FAIL() << "no exception";
   } catch (const EWriteError& e) {
     EXPECT_STREQ(e.what(), "Stream write error");
@@ -190,9 +190,9 @@ TEST_F(FaultEnvTest, PowerLossFreezesEveryFileAfterTheNthChange) {
 
 TEST_F(FaultEnvTest, RecordsOpensSyncsAndLabels) {
   auto a = Create("/a");
-  a->Sync();
+  a->Flush();
   EXPECT_EQ(env_.opened_files(), std::vector<std::string>{"/a"});
-  EXPECT_EQ(env_.sync_count(), 1);
+  EXPECT_EQ(env_.flush_count(), 1);
   EXPECT_FALSE(env_.SetVolumeLabel("/", "pkback# 001"));
   env_.AcceptVolumeLabels();
   EXPECT_TRUE(env_.SetVolumeLabel("/", "pkback# 002"));

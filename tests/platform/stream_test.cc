@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/exception.h"
-#include "platform/file_stream.h"
+#include "platform/open_stream.h"
 #include "platform/memory_stream.h"
 #include "platform/testing/mem_env.h"
 #include "tests/support/temp_dir.h"
@@ -82,17 +82,17 @@ TEST(StreamTest, CopyFromACountBeyondTheSourceThrows) {
   EXPECT_EQ(target.CopyFrom(source, 2), 2);
 }
 
-TEST(FileStreamTest, FailuresRaiseTheFileErrors) {
+TEST(OpenStreamTest, FailuresRaiseTheFileErrors) {
   MemEnv env;
   try {
-    FileStream stream(env, "/no/dir/Orvane.zip", kOpenCreate);
+    OpenStream(env, "/no/dir/Orvane.zip", kOpenCreate);
     FAIL() << "no exception";
   } catch (const EFCreateError& e) {
     EXPECT_STREQ(e.what(), "Cannot create file \"/no/dir/Orvane.zip\"");
     EXPECT_STREQ(e.ClassName(), "EFCreateError");
   }
   try {
-    FileStream stream(env, "/missing.zip", kOpenReadWrite | kShareDenyWrite);
+    OpenStream(env, "/missing.zip", kOpenReadWrite | kShareDenyWrite);
     FAIL() << "no exception";
   } catch (const EFOpenError& e) {
     EXPECT_STREQ(e.what(), "Cannot open file \"/missing.zip\"");
@@ -100,26 +100,26 @@ TEST(FileStreamTest, FailuresRaiseTheFileErrors) {
   }
 }
 
-TEST(FileStreamTest, WritesReadsAndFlushesARealFile) {
+TEST(OpenStreamTest, WritesReadsAndFlushesARealFile) {
   test::TempDir dir;
   const std::string name = dir.Join("Orvane.zip");
   const std::string data = Pattern(100'000);
   {
-    FileStream stream(Env::Default(), name, kOpenCreate);
-    EXPECT_TRUE(stream.IsFile());
-    EXPECT_EQ(stream.FileName(), name);
-    stream.WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
-    EXPECT_TRUE(stream.Flush());
-    EXPECT_EQ(stream.Size(), 100'000);
+    const auto stream = OpenStream(Env::Default(), name, kOpenCreate);
+    EXPECT_TRUE(stream->IsFile());
+    EXPECT_EQ(stream->Path(), name);
+    stream->WriteBuffer(data.data(), static_cast<int64_t>(data.size()));
+    EXPECT_TRUE(stream->Flush());
+    EXPECT_EQ(stream->Size(), 100'000);
   }
   EXPECT_EQ(dir.ReadFile("Orvane.zip"), data);
-  FileStream stream(Env::Default(), name, kOpenRead | kShareDenyNone);
+  const auto stream = OpenStream(Env::Default(), name, kOpenRead | kShareDenyNone);
   MemoryStream copy;
-  EXPECT_EQ(copy.CopyFrom(stream, -1), 100'000);
+  EXPECT_EQ(copy.CopyFrom(*stream, -1), 100'000);
   EXPECT_EQ(copy.view(), data);
-  EXPECT_EQ(stream.Write("x", 1), 0) << "opened for reading";
+  EXPECT_EQ(stream->Write("x", 1), 0) << "opened for reading";
   char c;
-  EXPECT_EQ(stream.Read(&c, 1), 0);
+  EXPECT_EQ(stream->Read(&c, 1), 0);
 }
 
 }  // namespace

@@ -169,7 +169,7 @@ TEST_F(DirLoadTest, PeerArchivesLoadAsPythonReadsThem) {
     EXPECT_EQ(manager.PrefixSize, c.prefix);
     EXPECT_EQ(manager.HasZip64End, c.zip64);
     EXPECT_EQ(manager.Comment, c.comment);
-    const int64_t end_records = owner_.stream->Size() - 22 -
+    const int64_t end_records = owner_.stream()->Size() - 22 -
                                 static_cast<int64_t>(manager.Comment.size()) -
                                 (c.zip64 ? 76 : 0);
     EXPECT_EQ(manager.EndRecordPosition, end_records);
@@ -222,7 +222,7 @@ TEST_F(DirLoadTest, EndRecordMustBeFollowedByExactlyItsComment) {
             static_cast<int64_t>(long_comment.size()) - 65535 - 22);
 
   owner_.UseMemory("PK\x05\x06" + std::string(17, '\0'));  // 21 bytes
-  TZADirManager tiny(owner_.stream.get(), owner_, false);
+  TZADirManager tiny(owner_.stream(), owner_, owner_.volumes, false);
   EXPECT_FALSE(tiny.FindEndRecord(kEndRecordSignature, record, position));
 }
 
@@ -320,7 +320,7 @@ TEST_F(DirLoadTest, NamesAreReadInTheirEncoding) {
   }
 
   owner_.UseMemory();
-  TZADirManager writer(owner_.stream.get(), owner_, false);
+  TZADirManager writer(owner_.stream(), owner_, owner_.volumes, false);
   TDirItem item;
   item.header.signature = kCentralHeaderSignature;
   item.StoredName = test::Ansi("Ärger.txt");
@@ -335,7 +335,7 @@ TEST_F(DirLoadTest, NamesAreReadInTheirEncoding) {
 
 TEST_F(DirLoadTest, ExtraBlocksAreCutToTheirField) {
   owner_.UseMemory();
-  TZADirManager writer(owner_.stream.get(), owner_, false);
+  TZADirManager writer(owner_.stream(), owner_, owner_.volumes, false);
   TDirItem item;
   item.header.signature = kCentralHeaderSignature;
   item.StoredName = "cut";
@@ -371,25 +371,25 @@ TEST_F(DirLoadTest, RecoveryTakesSizesFromDataDescriptors) {
 
 TEST_F(DirLoadTest, SplitDirectoryIsReadAcrossVolumes) {
   owner_.mode = smSplitting;
-  owner_.limit = 250;  // three headers per volume; a comment gets divided
+  owner_.LimitVolumes(65536);  // three entries per volume; a comment is divided
   TZAVolumeNumberInfo first;
   first.SetFirst(true);
-  owner_.OpenVolume(first);
-  TZADirManager writer(owner_.stream.get(), owner_, false);
+  owner_.volumes.Open(first);
+  TZADirManager writer(owner_.stream(), owner_, owner_.volumes, false);
   for (int i = 0; i < 12; ++i) {
     TDirItem item;
     item.StoredName = "entry" + std::to_string(i);
-    item.Comment = std::string(40, static_cast<char>('a' + i));
+    item.Comment = std::string(20000, static_cast<char>('a' + i));
     item.header.signature = kCentralHeaderSignature;
     writer.Dir.AddItem(item);
   }
   writer.SaveDir(true);
-  ASSERT_GE(owner_.current.Number, 2);
+  ASSERT_GE(owner_.volumes.current().Number, 2);
 
-  owner_.creating = false;
-  owner_.current.Reset();
-  owner_.current.Kind = kindLast;
-  TZADirManager reader(owner_.stream.get(), owner_, false);
+  owner_.open_mode = kOpenReadWriteDenyNone;
+  owner_.volumes.current().Reset();
+  owner_.volumes.current().Kind = kindLast;
+  TZADirManager reader(owner_.stream(), owner_, owner_.volumes, false);
   reader.LoadDir();
   ASSERT_EQ(reader.Dir.Count(), 12);
   for (int32_t i = 0; i < 12; ++i) {
@@ -402,15 +402,15 @@ TEST_F(DirLoadTest, SignatureScansCrossChunksAndKeepThePosition) {
   bytes.replace(9998, 4, "PK\x03\x04");  // across the first 10,000 bytes
   TZADirManager& manager = Load(bytes);
   EXPECT_EQ(manager.Dir.Count(), 1);  // rebuilt from that header
-  owner_.stream->Seek(123);
+  owner_.stream()->Seek(123);
   int64_t position = -1;
   const uint8_t local[4] = {'P', 'K', 3, 4};
-  EXPECT_TRUE(manager.FindSignature(*owner_.stream, 0, local, position));
+  EXPECT_TRUE(manager.FindSignature(*owner_.stream(), 0, local, position));
   EXPECT_EQ(position, 9998);
-  EXPECT_FALSE(manager.FindSignature(*owner_.stream, 9999, local, position));
+  EXPECT_FALSE(manager.FindSignature(*owner_.stream(), 9999, local, position));
   EXPECT_EQ(manager.FindLocalHeader(0), 9998);
-  EXPECT_EQ(owner_.stream->Position(), 123);
-  owner_.stream->SetSize(9998 + 29);  // a header needs 30 bytes
+  EXPECT_EQ(owner_.stream()->Position(), 123);
+  owner_.stream()->SetSize(9998 + 29);  // a header needs 30 bytes
   EXPECT_EQ(manager.FindLocalHeader(0), -1);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/directory/dir_manager.h"
+#include "platform/open_stream.h"
 #include "platform/testing/fault_env.h"
 #include "platform/testing/mem_env.h"
 #include "tests/engine/directory/dir_test_owner.h"
@@ -15,9 +16,9 @@ using testing::Bytes;
 using testing::TestDirOwner;
 
 std::string ReadAll(platform::Env& env, const std::string& path) {
-  platform::FileStream file(env, path, platform::kOpenRead);
-  std::string bytes(static_cast<size_t>(file.Size()), '\0');
-  file.ReadBuffer(bytes.data(), file.Size());
+  const auto file = platform::OpenStream(env, path, platform::kOpenRead);
+  std::string bytes(static_cast<size_t>(file->Size()), '\0');
+  file->ReadBuffer(bytes.data(), file->Size());
   return bytes;
 }
 
@@ -45,7 +46,7 @@ class DirSaveTest : public ::testing::Test {
 
 TEST_F(DirSaveTest, EmptyDirectoryIsTheEndRecordAtItsOwnPosition) {
   platform::MemoryStream& out = owner_.UseMemory("stub!");
-  TZADirManager manager(&out, owner_, /*creating=*/false);
+  TZADirManager manager(&out, owner_, owner_.volumes, /*creating=*/false);
   EXPECT_FALSE(manager.ForeignStream);
   manager.Comment = "hi";
   manager.SaveDir(true);
@@ -58,7 +59,7 @@ TEST_F(DirSaveTest, CentralHeadersAreWrittenFieldByField) {
     SCOPED_TRACE(oem ? "OEM names" : "ANSI names");
     owner_.oem = oem;
     platform::MemoryStream& out = owner_.UseMemory(std::string(100, 'L'));
-    TZADirManager manager(&out, owner_, false);
+    TZADirManager manager(&out, owner_, owner_.volumes, false);
     TDirItem a;
     a.header = {0x02014B50, 0x0B14,     0x0014, 0x0001, 8, 0x6000,
                 0x5821,     0xCBF43926, 70,     90,     0, 0,
@@ -118,7 +119,7 @@ TEST_F(DirSaveTest, CentralHeadersAreWrittenFieldByField) {
 
 TEST_F(DirSaveTest, TooLongNameIsRefusedBeforeTheArchiveIsTouched) {
   platform::MemoryStream& out = owner_.UseMemory("keep");
-  TZADirManager manager(&out, owner_, false);
+  TZADirManager manager(&out, owner_, owner_.volumes, false);
   TDirItem item;
   item.StoredName = std::string(65535, 'n');
   manager.Dir.AddItem(item);
@@ -141,7 +142,7 @@ TEST_F(DirSaveTest, TooLongNameIsRefusedBeforeTheArchiveIsTouched) {
 TEST_F(DirSaveTest, Zip64EndRecordsFollowTheEntryCount) {
   for (int32_t count : {65534, 65535}) {
     platform::MemoryStream& out = owner_.UseMemory();
-    TZADirManager manager(&out, owner_, false);
+    TZADirManager manager(&out, owner_, owner_.volumes, false);
     manager.Dir.SetCount(count);
     for (int32_t i = 0; i < count; ++i) manager.Dir.RenameItem(i, "");
     manager.SaveDir(true);
@@ -198,7 +199,7 @@ class FarStream : public platform::Stream {
 TEST_F(DirSaveTest, PositionsBeyond32BitsUseMarkersAndZip64Records) {
   for (int64_t base : {int64_t{0xFFFFFFF0}, int64_t{0x100000000}}) {
     FarStream out(base);
-    TZADirManager manager(&out, owner_, false);
+    TZADirManager manager(&out, owner_, owner_.volumes, false);
     TDirItem item;
     item.StoredName = "x";
     manager.Dir.AddItem(item);
@@ -216,9 +217,10 @@ TEST_F(DirSaveTest, PositionsBeyond32BitsUseMarkersAndZip64Records) {
 
 TEST_F(DirSaveTest, ShortWriteOfTheEndRecordRaises46) {
   platform::FaultEnv faults(env_);
-  owner_.stream = std::make_unique<platform::FileStream>(faults, "/short.zip",
-                                                         platform::kOpenCreate);
-  TZADirManager manager(owner_.stream.get(), owner_, false);
+  owner_.volumes.Replace(
+      platform::OpenStream(faults, "/short.zip", platform::kOpenCreate),
+      "/short.zip");
+  TZADirManager manager(owner_.stream(), owner_, owner_.volumes, false);
   faults.ShortenNthWrite(1, 10);
   try {
     manager.SaveDir(true);
@@ -231,20 +233,20 @@ TEST_F(DirSaveTest, ShortWriteOfTheEndRecordRaises46) {
 TEST_F(DirSaveTest, StubIsCopiedUnlessTheFirstVolumeIsTooSmall) {
   owner_.stub = "/stub.exe";
   {
-    platform::FileStream f(env_, owner_.stub, platform::kOpenCreate);
-    f.WriteBuffer("MZ-stub-code", 12);
+    platform::OpenStream(env_, owner_.stub, platform::kOpenCreate)
+        ->WriteBuffer("MZ-stub-code", 12);
   }
   platform::MemoryStream& out = owner_.UseMemory("old");
-  TZADirManager manager(&out, owner_, /*creating=*/true);
+  TZADirManager manager(&out, owner_, owner_.volumes, /*creating=*/true);
   EXPECT_EQ(out.view(), "MZ-stub-code");
   EXPECT_EQ(manager.PrefixSize, 12);
-  EXPECT_TRUE(owner_.current.IsFirst());
+  EXPECT_TRUE(owner_.volumes.current().IsFirst());
 
   owner_.mode = smSplitting;
-  owner_.first_limit = 11;
+  owner_.options.FirstVolumeSize = 11;
   owner_.UseMemory("old");
   try {
-    TZADirManager refused(owner_.stream.get(), owner_, true);
+    TZADirManager refused(owner_.stream(), owner_, owner_.volumes, true);
     FAIL() << "stub larger than the first volume was placed";
   } catch (const EZAException& e) {
     EXPECT_EQ(e.NativeError(), 47);
@@ -254,19 +256,19 @@ TEST_F(DirSaveTest, StubIsCopiedUnlessTheFirstVolumeIsTooSmall) {
 
 TEST_F(DirSaveTest, SplitDirectoryStartsWhereItsFirstHeaderLands) {
   owner_.mode = smSplitting;
-  owner_.limit = 65536;
+  owner_.LimitVolumes(65536);
   owner_.file_name = "/out/arc.zip";
   env_.CreateDir("/out");
   {
-    platform::FileStream old(env_, "/out/arc.zip", platform::kOpenCreate);
-    old.WriteBuffer("stale", 5);
+    platform::OpenStream(env_, "/out/arc.zip", platform::kOpenCreate)
+        ->WriteBuffer("stale", 5);
   }
   TZAVolumeNumberInfo first;
   first.SetFirst(true);
-  owner_.OpenVolume(first);
+  owner_.volumes.Open(first);
   const std::string filler(65536 - 50, 'd');  // 50 bytes left on volume 0
-  owner_.stream->WriteBuffer(filler.data(), filler.size());
-  TZADirManager manager(owner_.stream.get(), owner_, false);
+  owner_.stream()->WriteBuffer(filler.data(), filler.size());
+  TZADirManager manager(owner_.stream(), owner_, owner_.volumes, false);
   TDirItem item;
   item.StoredName = "entry.txt";  // 46 + 9 bytes do not fit
   manager.Dir.AddItem(item);
@@ -275,9 +277,9 @@ TEST_F(DirSaveTest, SplitDirectoryStartsWhereItsFirstHeaderLands) {
   EXPECT_EQ(owner_.opened, (std::vector<int32_t>{0, 1}));
   EXPECT_EQ(ReadAll(env_, "/out/arc.z01"), filler);
   EXPECT_FALSE(env_.FileExists("/out/arc.z02"));  // renamed
-  EXPECT_EQ(owner_.volume_name, "/out/arc.zip");
+  EXPECT_EQ(owner_.volumes.name(), "/out/arc.zip");
   ASSERT_NE(manager.Stream, nullptr);
-  EXPECT_EQ(manager.Stream, owner_.stream.get());
+  EXPECT_EQ(manager.Stream, owner_.stream());
   const std::string last = ReadAll(env_, "/out/arc.zip");
   ASSERT_EQ(last.size(), 55u + 22);
   const Bytes b{{reinterpret_cast<const uint8_t*>(last.data()), last.size()}};

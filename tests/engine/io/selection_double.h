@@ -24,7 +24,8 @@ class SelectionDouble : public ArchiverCore {
   explicit SelectionDouble(platform::Env& env) : ArchiverCore(env) {
     EntryMethod = 8;  // as a ZIP archiver with deflate
     ArchiveOpen = true;
-    DirManager = std::make_unique<TZADirManager>(&stream_, *this, false);
+    DirManager = std::make_unique<TZADirManager>(&stream_, *this, volumes_,
+                                                 false);
   }
   ~SelectionDouble() override { DirManager.reset(); }
 
