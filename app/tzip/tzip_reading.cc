@@ -60,6 +60,18 @@ class OpenArchive {
   }
   ~OpenArchive() { zip_.Close(); }
 
+  // Whether the directory was rebuilt from the local headers because the
+  // archive's own was missing or damaged; says so on `err`.
+  bool ReportRecovery(std::ostream& err) {
+    if (zip_.DirManager->EndRecordPosition >= 0) return false;
+    err << "tzip: " << zip_.FileName
+        << ": no usable central directory (the archive is damaged or cut "
+           "short); "
+        << dir().Count() << (dir().Count() == 1 ? " entry" : " entries")
+        << " found from their local headers\n";
+    return true;
+  }
+
   TZipArchiver& zip() { return zip_; }
   const engine::TZADirArray& dir() { return zip_.DirManager->Dir; }
   engine::VolumeReader& volumes() { return *volumes_; }
@@ -214,6 +226,7 @@ int RunTest(const TzipOptions& options, std::ostream& out, std::ostream& err,
   } catch (const platform::Exception& e) {
     return ReportOpenFailure(e, err);
   }
+  const bool recovered = archive->ReportRecovery(err);
   const engine::TZADirArray& dir = archive->dir();
   const std::string password = options.password.value_or("");
   int32_t failed = 0;
@@ -231,7 +244,7 @@ int RunTest(const TzipOptions& options, std::ostream& out, std::ostream& err,
   } else {
     out << failed << " failed\n";
   }
-  return failed == 0 ? kTzipDone : kTzipFailed;
+  return failed == 0 && !recovered ? kTzipDone : kTzipFailed;
 }
 
 int RunExtract(const TzipOptions& options, std::ostream& out,
@@ -249,6 +262,7 @@ int RunExtract(const TzipOptions& options, std::ostream& out,
     err << "tzip: cannot make the folder " << root << "\n";
     return kTzipFailed;
   }
+  const bool recovered = archive->ReportRecovery(err);
   const engine::TZADirArray& dir = archive->dir();
   const std::string password = options.password.value_or("");
   int32_t matched = 0;
@@ -279,7 +293,7 @@ int RunExtract(const TzipOptions& options, std::ostream& out,
   if (failed > 0) out << ", " << failed << " failed";
   if (kept > 0) out << ", " << kept << " existing kept (-o replaces them)";
   out << "\n";
-  if (failed > 0) return kTzipFailed;
+  if (failed > 0 || recovered) return kTzipFailed;
   return kept > 0 ? kTzipFilesLeftOut : kTzipDone;
 }
 
@@ -291,6 +305,7 @@ int RunJoin(const TzipOptions& options, std::ostream& out, std::ostream& err,
   } catch (const platform::Exception& e) {
     return ReportOpenFailure(e, err);
   }
+  archive->ReportRecovery(err);
   const std::string& output = options.join_output;
   const std::string output_id = env.FileId(output);
   if (env.FileAttributes(output) >= 0) {

@@ -15,7 +15,8 @@ namespace tessaly::app {
 // -t: one line per entry on `out`, "NAME: OK" or "NAME: what is wrong",
 // then "N entries tested, all OK" or "N entries tested, K failed".
 // Returns kTzipDone only when every entry is good, else kTzipFailed (also
-// when the archive cannot be opened, with the reason on `err`).
+// when the archive cannot be opened, with the reason on `err`, and when its
+// directory had to be rebuilt from the local headers, which `err` notes).
 int RunTest(const TzipOptions& options, std::ostream& out, std::ostream& err,
             platform::Env& env, engine::DialogService& dialogs);
 
@@ -25,7 +26,8 @@ int RunTest(const TzipOptions& options, std::ostream& out, std::ostream& err,
 // alone (no -o) and "refused" for an unsafe name, then a summary line.
 // Each file is written under a temporary name in its folder and renamed
 // when its data checked good; it then gets the entry's modification time.
-// Returns kTzipFailed when any entry failed, else kTzipFilesLeftOut when
+// Returns kTzipFailed when any entry failed or the directory had to be
+// rebuilt, else kTzipFilesLeftOut when
 // existing files were kept, kTzipNothingToDo when no entry matched, else
 // kTzipDone.
 int RunExtract(const TzipOptions& options, std::ostream& out,

@@ -184,7 +184,17 @@ std::optional<EntryReadResult> Inflate(DataSource& source, Output& output,
       result = OutputFault(output, declared);
       break;
     }
-    if (ret == Z_STREAM_END) break;
+    if (ret == Z_STREAM_END) {
+      // The deflate data must fill the compressed size it declares.
+      const uint64_t unused = zs.avail_in + source.left();
+      if (unused > 0) {
+        result = Fail(EntryStatus::kHeaderMismatch,
+                      "the deflate data ends " + std::to_string(unused) +
+                          " bytes before its recorded compressed size",
+                      output.produced());
+      }
+      break;
+    }
     if (ret == Z_OK) continue;
     if (ret == Z_BUF_ERROR && zs.avail_in == 0 && input_done) {
       result = source.truncated()
@@ -344,14 +354,8 @@ EntryReadResult ReadEntry(VolumeReader& volumes, const TDirItem& item,
                   output.produced());
     }
     if (streamed) {
-      // Skip what the inflater left unread, up to the descriptor.
-      std::vector<uint8_t> rest(kBlockSize);
-      while (source.left() > 0 && !source.truncated()) {
-        source.Read(rest.data(), rest.size());
-      }
       DescriptorRead descriptor;
-      if (source.truncated() ||
-          !ReadDataDescriptor(volumes, DescriptorIsZip64(layout, item),
+      if (!ReadDataDescriptor(volumes, DescriptorIsZip64(layout, item),
                               descriptor)) {
         return Truncated(output.produced());
       }

@@ -182,7 +182,7 @@ TEST(EntryReaderTest, GoodEntriesInEveryFormReadBackExactly) {
 }
 
 TEST(EntryReaderTest, DataBeyondTheDeclaredSizeIsStoppedThere) {
-  // A small declared size over data that inflates to 50 MB: the sink gets
+  // A small declared size over data that inflates to 20 MB: the sink gets
   // the declared bytes and no more.
   EntryImage bomb;
   bomb.content = "tiny";
