@@ -82,9 +82,18 @@ class OpenArchive {
   std::unique_ptr<engine::VolumeReader> volumes_;
 };
 
-int ReportOpenFailure(const platform::Exception& e, std::ostream& err) {
-  err << e.ClassName() << ": " << e.what() << "\n";
-  return kTzipFailed;
+// The archive `name` open for reading; null when it cannot be opened, with
+// the reason on `err`.
+std::unique_ptr<OpenArchive> OpenOrReport(const std::string& name,
+                                          platform::Env& env,
+                                          engine::DialogService& dialogs,
+                                          std::ostream& err) {
+  try {
+    return std::make_unique<OpenArchive>(name, env, dialogs);
+  } catch (const platform::Exception& e) {
+    err << e.ClassName() << ": " << e.what() << "\n";
+    return nullptr;
+  }
 }
 
 std::string EntryLine(const TDirItem& item, const std::string& verdict) {
@@ -220,12 +229,9 @@ std::string ExtractEntry(OpenArchive& archive, const TDirItem& item,
 
 int RunTest(const TzipOptions& options, std::ostream& out, std::ostream& err,
             platform::Env& env, engine::DialogService& dialogs) {
-  std::unique_ptr<OpenArchive> archive;
-  try {
-    archive = std::make_unique<OpenArchive>(options.archive, env, dialogs);
-  } catch (const platform::Exception& e) {
-    return ReportOpenFailure(e, err);
-  }
+  const std::unique_ptr<OpenArchive> archive =
+      OpenOrReport(options.archive, env, dialogs, err);
+  if (archive == nullptr) return kTzipFailed;
   const bool recovered = archive->ReportRecovery(err);
   const engine::TZADirArray& dir = archive->dir();
   const std::string password = options.password.value_or("");
@@ -250,12 +256,9 @@ int RunTest(const TzipOptions& options, std::ostream& out, std::ostream& err,
 int RunExtract(const TzipOptions& options, std::ostream& out,
                std::ostream& err, platform::Env& env,
                engine::DialogService& dialogs) {
-  std::unique_ptr<OpenArchive> archive;
-  try {
-    archive = std::make_unique<OpenArchive>(options.archive, env, dialogs);
-  } catch (const platform::Exception& e) {
-    return ReportOpenFailure(e, err);
-  }
+  const std::unique_ptr<OpenArchive> archive =
+      OpenOrReport(options.archive, env, dialogs, err);
+  if (archive == nullptr) return kTzipFailed;
   const std::string root =
       options.extract_dir.empty() ? std::string(".") : options.extract_dir;
   if (!MakeRoot(env, root)) {
@@ -299,12 +302,9 @@ int RunExtract(const TzipOptions& options, std::ostream& out,
 
 int RunJoin(const TzipOptions& options, std::ostream& out, std::ostream& err,
             platform::Env& env, engine::DialogService& dialogs) {
-  std::unique_ptr<OpenArchive> archive;
-  try {
-    archive = std::make_unique<OpenArchive>(options.archive, env, dialogs);
-  } catch (const platform::Exception& e) {
-    return ReportOpenFailure(e, err);
-  }
+  const std::unique_ptr<OpenArchive> archive =
+      OpenOrReport(options.archive, env, dialogs, err);
+  if (archive == nullptr) return kTzipFailed;
   archive->ReportRecovery(err);
   const std::string& output = options.join_output;
   const std::string output_id = env.FileId(output);

@@ -4,14 +4,13 @@
 // on damaged archives and on hostile ones. Joined archives are checked by
 // Info-ZIP unzip, Python's zipfile and 7-Zip; extracted files are compared
 // byte for byte with their sources.
-#include <sys/stat.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "tests/support/noise.h"
 #include "tests/support/run_command.h"
 #include "tests/support/temp_dir.h"
 
@@ -20,13 +19,6 @@ namespace {
 
 using test::RunCommand;
 using test::ShellQuote;
-
-std::string RandomBytes(size_t size, uint32_t seed) {
-  std::mt19937 rng(seed);
-  std::string bytes(size, '\0');
-  for (char& c : bytes) c = static_cast<char>(rng() & 0xFF);
-  return bytes;
-}
 
 std::string Ledger(size_t lines) {
   std::string text;
@@ -44,7 +36,7 @@ class TzipReadingTest : public ::testing::Test {
     dir_.MakeDir("data/sub");
     dir_.MakeDir("data/empty");
     // noise.dat deflates to more than three 64 KiB volumes.
-    dir_.WriteFile("data/noise.dat", RandomBytes(230000, 7));
+    dir_.WriteFile("data/noise.dat", test::Noise(230000, 7));
     dir_.WriteFile("data/ledger.txt", Ledger(20000));
     dir_.WriteFile("data/sub/empty.cfg", "");
     dir_.WriteFile("data/sub/small.txt", "a small file\n");
