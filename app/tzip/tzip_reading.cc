@@ -55,6 +55,17 @@ class OpenArchive {
       throw;
     }
     const int32_t last = zip_.LastVolumeNumber();
+    if (last > 0 && zip_.SpanningMode() == engine::smSpanning) {
+      // Neither naming of split volumes found the volume before the last:
+      // the others were not saved beside it.
+      const std::string file = platform::ExtractFileName(name);
+      const std::string base =
+          file.substr(0, file.size() - platform::ExtractFileExt(file).size());
+      throw platform::Exception(
+          name + " is volume " + std::to_string(last + 1) + " of " +
+          std::to_string(last + 1) + "; the volumes before it (" + base +
+          ".z01 ... or " + base + "_001.zip ...) are not in its folder");
+    }
     volumes_ = std::make_unique<engine::VolumeReader>(
         env, last, engine::ArchiveVolumeNamer(zip_, last));
   }

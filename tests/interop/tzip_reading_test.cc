@@ -189,6 +189,15 @@ TEST_F(TzipReadingTest, MissingOrTruncatedVolumesAreNamed) {
   EXPECT_NE(Shell("test -e joined.zip").exit_code, 0);
   EXPECT_EQ(Shell("ls | grep -c FC").output, "0\n");
   Shell("mv kept.z02 out.z02");
+  // The last volume alone.
+  dir_.MakeDir("alone");
+  Shell("cp out.zip alone/");
+  r = Tzip("-t alone/out.zip");
+  EXPECT_EQ(r.exit_code, 1) << r.output;
+  EXPECT_NE(r.output.find("the volumes before it (out.z01 ... or out_001.zip "
+                          "...) are not in its folder"),
+            std::string::npos)
+      << r.output;
 
   // The last volume cut short loses the directory: reported, not OK.
   Shell("truncate -s -200 out.zip");
