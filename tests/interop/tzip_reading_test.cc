@@ -1,6 +1,7 @@
 // tzip -t, -x and --join end to end: on archives the write path makes in
 // every form (levels, encryption, Zip64, both volume namings, volumes so
-// small that entries span many of them), on archives other programs made,
+// small that entries span many of them), on archives other programs made
+// (one behind a self-extractor stub),
 // on damaged archives and on hostile ones. Joined archives are checked by
 // Info-ZIP unzip, Python's zipfile and 7-Zip; extracted files are compared
 // byte for byte with their sources.
@@ -132,6 +133,9 @@ TEST_F(TzipReadingTest, ArchivesOtherProgramsMadeReadBack) {
       {"Info-ZIP", "zip -q -r peer.zip data"},
       {"Info-ZIP split", "zip -q -r -s 64k peer.zip data"},
       {"7-Zip", "7z a -bd -tzip peer.zip data >/dev/null"},
+      {"Info-ZIP behind a stub",
+       "zip -q -r p.zip data && { head -c 3000 /dev/zero; cat p.zip; } "
+       "> peer.zip && rm p.zip"},
       {"Python zipfile, Zip64",
        "python3 -c 'import os, zipfile\n"
        "with zipfile.ZipFile(\"peer.zip\", \"w\", zipfile.ZIP_DEFLATED) as z:\n"
