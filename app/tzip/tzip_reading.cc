@@ -10,6 +10,7 @@
 #include "engine/archiver.h"
 #include "engine/directory/dir_manager.h"
 #include "engine/entries/archive_join.h"
+#include "engine/entries/archive_volume_namer.h"
 #include "engine/entries/entry_reader.h"
 #include "engine/io/mask.h"
 #include "engine/volumes/volume_reader.h"

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "engine/directory/dir_owner.h"
 #include "platform/file_stream.h"
 
 namespace tessaly::engine {
@@ -87,16 +86,6 @@ int64_t VolumeReader::Read(void* buffer, int64_t count) {
     stream_->Seek(0);
   }
   return done;
-}
-
-VolumeReader::VolumeNamer ArchiveVolumeNamer(DirOwner& owner,
-                                             int32_t last_volume) {
-  return [&owner, last_volume](int32_t number) {
-    if (owner.CurrentSpanningMode() == smNone) return owner.ArchiveFileName();
-    return owner.VolumeName(owner.ArchiveFileName(),
-                            number >= last_volume ? -1 : number,
-                            /*try_other=*/true);
-  };
 }
 
 }  // namespace tessaly::engine

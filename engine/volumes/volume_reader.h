@@ -22,8 +22,6 @@
 
 namespace tessaly::engine {
 
-class DirOwner;
-
 // A volume of the archive that could not be opened.
 class EVolumeMissing : public platform::Exception {
  public:
@@ -82,12 +80,6 @@ class VolumeReader {
   int32_t volume_ = -1;
   uint64_t offset_ = 0;
 };
-
-// The naming of the archive open in `owner`: volume `number` by the
-// archive's volume naming, the last one under the archive's own name. A
-// volume found only under a name differing in letter case counts.
-VolumeReader::VolumeNamer ArchiveVolumeNamer(DirOwner& owner,
-                                             int32_t last_volume);
 
 }  // namespace tessaly::engine
 

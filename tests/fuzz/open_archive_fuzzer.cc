@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/archiver.h"
+#include "engine/entries/archive_volume_namer.h"
 #include "engine/entries/entry_reader.h"
 #include "engine/volumes/volume_reader.h"
 #include "engine/scripted_dialog_service.h"
