@@ -8,7 +8,7 @@
 #include "app/tzip/tzip.h"
 #include "app/tzip/tzip_options.h"
 #include "app/tzip/tzip_password.h"
-#include "engine/console_dialog_service.h"
+#include "engine/base/console_dialog_service.h"
 
 #ifndef TESSALY_VERSION
 #define TESSALY_VERSION "unknown"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "engine/archiver.h"
-#include "engine/scripted_dialog_service.h"
+#include "engine/base/scripted_dialog_service.h"
 #include "platform/exception.h"
 
 int main(int argc, char** argv) {

@@ -11,7 +11,8 @@
 #include <string>
 
 #include "engine/archiver.h"
-#include "engine/za_exception.h"
+#include "engine/base/za_exception.h"
+#include "engine/volumes/volume_naming.h"
 #include "platform/path.h"
 #include "platform/text.h"
 
@@ -41,7 +42,7 @@ bool ContainsExe(const std::string& text) {
 void TZABaseArchiver::OpenExisting() {
   spanning_mode_ = smNone;
   CurrentVolume.Reset();
-  if (ContainsExe(platform::ExtractFileExt(FileName))) {
+  if (HasExeExtension(FileName)) {
     ProbeSelfExtracting();
   } else {
     ProbePlain();
@@ -50,7 +51,7 @@ void TZABaseArchiver::OpenExisting() {
     DirManager->LoadDir();
   } else {
     ReleaseArchiveStream();
-    throw EZAException(48, this);
+    throw EZAException(kCodeOpenFailed, this);
   }
 }
 

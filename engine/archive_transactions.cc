@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine/archiver.h"
-#include "engine/za_exception.h"
+#include "engine/base/za_exception.h"
 #include "platform/file_stream.h"
 #include "platform/memory_stream.h"
 #include "platform/path.h"
@@ -26,13 +26,13 @@ bool TZABaseArchiver::IsRemovable(const std::string& name) {
 }
 
 void TZABaseArchiver::Open(uint16_t Mode) {
-  if (!in_memory_ && !HasFileNamePart()) throw EZAException(10, this);
+  if (!in_memory_ && !HasFileNamePart()) throw EZAException(kCodeOpenNoFileName, this);
   if (Mode != kOpenCreate && !env_.FileExists(FileName) &&
       spanning_mode_ != smSpanning && !IsRemovable(FileName)) {
-    throw EZAException(12, {FileName}, this);
+    throw EZAException(kCodeArchiveNotFound, {FileName}, this);
   }
   if (Mode != kOpenCreate && in_memory_) {
-    throw EZAException(28, {FileName}, this);
+    throw EZAException(kCodeInMemoryCreateOnly, {FileName}, this);
   }
   Close();
   written_volumes_.clear();
@@ -60,7 +60,7 @@ void TZABaseArchiver::CreateArchive() {
 
 void TZABaseArchiver::Open() {
   UpdateApplied = false;
-  if (!in_memory_ && !HasFileNamePart()) throw EZAException(9, this);
+  if (!in_memory_ && !HasFileNamePart()) throw EZAException(kCodeNoFileName, this);
   uint16_t mode;
   if (in_memory_ || !env_.FileExists(FileName)) {
     mode = kOpenCreate;
@@ -106,11 +106,11 @@ void TZABaseArchiver::SetActive(bool value) {
 
 void TZABaseArchiver::BeginUpdate() {
   if (spanning_mode_ != smNone && UpdateApplied) {
-    EndUntouched(uoRefused, EZAException(62));
+    EndUntouched(uoRefused, EZAException(kCodeMultipleTransactions));
   }
   if (UpdateCount == 0) {
     SetActive(true);
-    if ((OpenMode & 0x3) == 0) throw EZAException(32, this);
+    if ((OpenMode & 0x3) == 0) throw EZAException(kCodeReadOnly, this);
     TZADirArray& dir = DirManager->Dir;
     for (int32_t i = 0; i < dir.Count(); ++i) dir.ItemPtr(i).Pending = false;
     DirManager->SavedDir.Assign(dir);
@@ -138,10 +138,10 @@ void TZABaseArchiver::DiscardUpdate() {
 }
 
 void TZABaseArchiver::AddMatchingFiles() {
-  if (!ArchiveOpen) throw EZAException(13, this);
+  if (!ArchiveOpen) throw EZAException(kCodeNotOpen, this);
   if (UpdateCount == 0 && DirManager->Dir.Count() > 0 &&
       spanning_mode_ != smNone) {
-    EndUntouched(uoRefused, EZAException(52, this));
+    EndUntouched(uoRefused, EZAException(kCodeMultiVolumeModified, this));
   }
   BeginUpdate();
   try {

@@ -11,8 +11,8 @@
 #include <algorithm>
 #include <charconv>
 
-#include "engine/messages.h"
-#include "engine/za_exception.h"
+#include "engine/base/messages.h"
+#include "engine/base/za_exception.h"
 #include "platform/exception.h"
 #include "platform/file_stream.h"
 #include "platform/path.h"
@@ -70,7 +70,7 @@ void TZABaseArchiver::SetCompressionLevel(TZACompressionLevel level) {
 }
 
 void TZABaseArchiver::SetCompressionMode(uint8_t mode) {
-  if (mode > 9) throw EZAException(5, this);
+  if (mode > 9) throw EZAException(kCodeCompressionMode, this);
   compression_mode_ = mode;
   if (mode == 0) {
     compression_level_ = clNone;
@@ -106,7 +106,7 @@ void TZABaseArchiver::SetInMemory(bool value) {
     return;
   }
   if (!value) {
-    if (FileName.empty()) throw EZAException(29, this);
+    if (FileName.empty()) throw EZAException(kCodeInMemoryNoFileName, this);
     {
       platform::FileStream file(env_, FileName, platform::kOpenCreate);
       archive_stream_->Seek(0);
@@ -231,13 +231,13 @@ void TZABaseArchiver::DoProcessFileFailure(const std::string& FileName,
     return;
   }
   // A volume that cannot be obtained cannot be fixed by retrying the file.
-  if (NativeError == 45) {
+  if (NativeError == kCodeVolumeDeclined) {
     Action = fxaAbort;
     return;
   }
   DialogResult answer;
   // Retrying changes neither a name that is too long nor one that is taken.
-  if (NativeError == 61 || NativeError == kSameNameError) {
+  if (NativeError == kCodeNameTooLong || NativeError == kCodeSameName) {
     answer = Dialogs().MessageBox(DialogKind::kConfirmation, ErrorMessage,
                                   kButtonAbort | kButtonIgnore);
   } else {

@@ -17,7 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/dialog_service.h"
+#include "engine/base/dialog_service.h"
+#include "engine/directory/entry_info.h"
 #include "engine/io/archiver_core.h"
 
 namespace tessaly::engine {
@@ -79,6 +80,13 @@ class TZABaseArchiver : public ArchiverCore {
   void DiscardUpdate();
   bool IsUpdating() const { return UpdateCount > 0; }
   void SetActive(bool value);
+
+  // ---- Entries (archive_entries.cc) ---------------------------------------
+  // The number of entries in the open archive's directory, those an update
+  // has pending included; 0 when no archive is open.
+  int32_t EntryCount() const;
+  // Entry `index` in directory order. REQUIRES: 0 <= index < EntryCount().
+  EntryInfo Entry(int32_t index) const;
 
   // ---- Dispatchers --------------------------------------------------------
   virtual void UpdateCompressionMethod();

@@ -1,7 +1,7 @@
 #include "app/collector/collector.h"
 
 #include "app/collector/form_main.h"
-#include "engine/dialog_service.h"
+#include "engine/base/dialog_service.h"
 
 namespace tessaly::app {
 

@@ -10,8 +10,8 @@
 #include <functional>
 #include <string>
 
-#include "engine/archiver_events.h"
-#include "engine/component.h"
+#include "engine/base/archiver_events.h"
+#include "engine/base/component.h"
 #include "widgets/color.h"
 
 namespace tessaly::app {

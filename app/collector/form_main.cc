@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/registry/registry.h"
+#include "engine/volumes/volume_naming.h"
 #include "platform/exception.h"
 #include "platform/path.h"
 #include "platform/text.h"
@@ -32,6 +33,14 @@ namespace tessaly::app {
 
 using engine::Component;
 using engine::DialogKind;
+
+namespace {
+
+// Split volumes named Orvane.z01, Orvane.z02, ..., the last one Orvane.zip.
+constexpr engine::VolumeNaming kVolumeNaming{engine::smSplitting,
+                                             /*advanced=*/false};
+
+}  // namespace
 
 TFormMain::TFormMain(UserInterface& ui, platform::Env& env)
     : WaitingGradient(ui.GuiSynchronizer()),
@@ -77,8 +86,8 @@ TFormMain::TFormMain(UserInterface& ui, platform::Env& env)
   ZipArchiver.SetCompressionLevel(engine::clMax);
   ZipArchiver.SetCompressionMode(9);
   ZipArchiver.SetCurrentVersion("2.72 ");
-  ZipArchiver.SetSpanningMode(engine::smSplitting);
-  ZipArchiver.SpanningOptions.AdvancedNaming = false;
+  ZipArchiver.SetSpanningMode(kVolumeNaming.mode);
+  ZipArchiver.SpanningOptions.AdvancedNaming = kVolumeNaming.advanced;
   ZipArchiver.SpanningOptions.VolumeSize = engine::vsCustom;
   ZipArchiver.SpanningOptions.SetCustomVolumeSize(2097152);
   ZipArchiver.Options.Recurse = false;
@@ -207,13 +216,6 @@ void TFormMain::ZipArchiverRequestBlankVolume(Component* /*Sender*/,
   ++FVolumeCount;
 }
 
-std::string TFormMain::VolumeExtension(int32_t n) {
-  const std::string digits = std::to_string(n);
-  // Padded by concatenation: GCC 12 warns (-Wrestrict) about a false
-  // overlap in std::string::insert at -O3.
-  return (digits.size() < 2 ? ".z0" : ".z") + digits;
-}
-
 std::string TFormMain::ArchiveNameFor(std::string_view data_path) {
   // Cut whole characters, so a non-ASCII folder name never leaves half a
   // character behind; a byte that begins no complete character counts as
@@ -251,7 +253,7 @@ void TFormMain::RemoveOutput() {
   ZipArchiver.Close();
   RemoveAnyCase(FArchiveName);
   for (int32_t n = 1; n <= std::max(19, FVolumeCount - 1); ++n) {
-    RemoveAnyCase(platform::ChangeFileExt(FArchiveName, VolumeExtension(n)));
+    RemoveAnyCase(VolumeName(n));
   }
 }
 
@@ -269,7 +271,7 @@ void TFormMain::ZipData() {
   try {
     ZipArchiver.Open(engine::kOpenCreate);
     ZipArchiver.AddMatchingFiles();
-    nothing_to_send = ZipArchiver.DirManager->Dir.Count() == 0;
+    nothing_to_send = ZipArchiver.EntryCount() == 0;
     ZipArchiver.Close();
   } catch (const platform::Exception& e) {
     ShowException(e.ClassName(), e.Message(), " during zipping!");
@@ -299,10 +301,10 @@ void TFormMain::ShowResult() {
   std::string text = "Tessaly data has been zipped into: \r\n\r\n" + indent +
                      FArchiveName + "\r\n";
   for (int32_t i = 1; i <= FVolumeCount - 1; ++i) {
-    text +=
-        indent +
-        NameOnDisk(platform::ChangeFileExt(FArchiveName, VolumeExtension(i))) +
-        "\r\n";
+    // As spelt on disk, which may differ in letter case.
+    const std::string name = VolumeName(i);
+    const std::string on_disk = engine::ExistingVolumeName(env_, name);
+    text += indent + (on_disk.empty() ? name : on_disk) + "\r\n";
   }
   text += "\r\nPlease send as attachments to separate emails.";
   ui_.MessageBox(DialogKind::kInformation, text, engine::kButtonOk);
@@ -325,32 +327,14 @@ void TFormMain::ShowError(std::string_view text) {
   ui_.MessageBox(DialogKind::kError, text, engine::kButtonOk);
 }
 
-std::vector<std::string> TFormMain::NamesAnyCase(const std::string& name) {
-  // Find-first compares without regard to letter case, so it finds
-  // Orvane.z01 as well as Orvane.Z01 on a file system that keeps both; the
-  // names are compared again because the pattern may hold wildcards.
-  const std::string folder = platform::ExtractFilePath(name);
-  const std::string wanted =
-      platform::AnsiUpperCase(platform::ExtractFileName(name));
-  std::vector<std::string> names;
-  constexpr uint32_t kAnyFile = platform::kAttrHidden | platform::kAttrSystem;
-  for (const platform::FoundFile& found : env_.FindFiles(name, kAnyFile)) {
-    if (platform::AnsiUpperCase(found.name) == wanted) {
-      names.push_back(folder + found.name);
-    }
-  }
-  std::sort(names.begin(), names.end());
-  return names;
+std::string TFormMain::VolumeName(int32_t n) const {
+  return engine::VolumeFileName(FArchiveName, n - 1, kVolumeNaming);
 }
 
 void TFormMain::RemoveAnyCase(const std::string& name) {
-  for (const std::string& each : NamesAnyCase(name)) env_.RemoveFile(each);
-}
-
-std::string TFormMain::NameOnDisk(const std::string& name) {
-  if (env_.FileExists(name)) return name;
-  const std::vector<std::string> names = NamesAnyCase(name);
-  return names.empty() ? name : names.front();
+  for (const std::string& each : engine::FileNamesAnyCase(env_, name)) {
+    env_.RemoveFile(each);
+  }
 }
 
 }  // namespace tessaly::app

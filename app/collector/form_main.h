@@ -20,7 +20,7 @@
 #include "app/collector/form_components.h"
 #include "app/collector/user_interface.h"
 #include "engine/archiver.h"
-#include "engine/component.h"
+#include "engine/base/component.h"
 #include "platform/env.h"
 #include "widgets/waiting_gradient.h"
 
@@ -98,10 +98,6 @@ class TFormMain : public engine::Component {
   // otherwise (no data folder, a failed or abandoned job).
   int ExitCode() const { return result_shown_ ? 0 : 1; }
 
-  // ".z" followed by n in at least two decimal digits: 1 -> ".z01",
-  // 100 -> ".z100".
-  static std::string VolumeExtension(int32_t n);
-
   // The archive name for a data folder given with its trailing delimiter:
   // the folder less its last five characters (UTF-8 sequences; a byte that
   // begins no complete sequence is one character), followed by
@@ -135,13 +131,10 @@ class TFormMain : public engine::Component {
   void ShowException(const char* class_name, const std::string& message,
                      std::string_view context);
   void ShowError(std::string_view text);
-  // The files whose names equal `name` but for letter case, sorted.
-  std::vector<std::string> NamesAnyCase(const std::string& name);
+  // The name of volume n (1 for the first) of the archive: Orvane.z01, ...
+  std::string VolumeName(int32_t n) const;
   // Deletes every file whose name equals `name` but for letter case.
   void RemoveAnyCase(const std::string& name);
-  // `name` as it is spelt on disk (the exact name first, else a name that
-  // differs only in letter case); `name` itself when there is none.
-  std::string NameOnDisk(const std::string& name);
 
   bool FDone = false;
   bool FFailed = false;

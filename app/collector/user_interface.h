@@ -14,7 +14,7 @@
 #include <string>
 
 #include "app/registry/registry.h"
-#include "engine/dialog_service.h"
+#include "engine/base/dialog_service.h"
 #include "widgets/synchronizer.h"
 
 namespace tessaly::app {

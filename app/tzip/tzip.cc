@@ -13,7 +13,6 @@
 #include "app/tzip/tzip_reading.h"
 #include "app/tzip/tzip_report.h"
 #include "engine/archiver.h"
-#include "engine/directory/dir_manager.h"
 #include "platform/exception.h"
 
 namespace tessaly::app {
@@ -21,9 +20,6 @@ namespace tessaly::app {
 namespace {
 
 using engine::TZipArchiver;
-
-// The engine code of a volume that could not be obtained.
-constexpr int32_t kVolumeNotObtained = 45;
 
 void Configure(const TzipOptions& options, TZipArchiver& zip) {
   zip.FileName = options.archive;
@@ -47,36 +43,29 @@ void Configure(const TzipOptions& options, TZipArchiver& zip) {
   zip.Options.OEMFileNames = !options.ansi_names;
 }
 
-std::string FormatDosDateTime(uint16_t date, uint16_t time) {
-  char text[32];
-  std::snprintf(text, sizeof(text), "%04d-%02d-%02d %02d:%02d:%02d",
-                1980 + (date >> 9), (date >> 5) & 0x0F, date & 0x1F, time >> 11,
-                (time >> 5) & 0x3F, (time & 0x1F) * 2);
-  return text;
-}
-
 void List(TZipArchiver& zip, std::ostream& out) {
   zip.Open(engine::kOpenReadOnlyDenyNone);
-  engine::TZADirArray& dir = zip.DirManager->Dir;
-  for (int32_t i = 0; i < dir.Count(); ++i) {
-    const engine::TDirItem& item = dir.ItemPtr(i);
+  const int32_t count = zip.EntryCount();
+  for (int32_t i = 0; i < count; ++i) {
+    const engine::EntryInfo entry = zip.Entry(i);
+    const platform::CivilTime& t = entry.Modified;
     char line[160];
-    std::snprintf(line, sizeof(line), "\t%" PRIu64 "\t%" PRIu64 "\t%u\t%08X\t%s",
-                  item.UncompressedSize(), item.CompressedSize(),
-                  unsigned{item.header.method}, unsigned{item.header.crc32},
-                  FormatDosDateTime(item.header.mod_date, item.header.mod_time)
-                      .c_str());
-    out << item.StoredName << line << "\n";
+    std::snprintf(line, sizeof(line),
+                  "\t%" PRIu64 "\t%" PRIu64
+                  "\t%u\t%08X\t%04d-%02d-%02d %02d:%02d:%02d",
+                  entry.UncompressedSize, entry.CompressedSize,
+                  unsigned{entry.Method}, unsigned{entry.Crc32}, t.year,
+                  t.month, t.day, t.hour, t.minute, t.second);
+    out << entry.Name << line << "\n";
   }
-  out << dir.Count() << (dir.Count() == 1 ? " entry" : " entries") << "\n";
+  out << count << (count == 1 ? " entry" : " entries") << "\n";
   zip.Close();
 }
 
 int32_t PendingCount(TZipArchiver& zip) {
-  const engine::TZADirArray& dir = zip.DirManager->Dir;
   int32_t pending = 0;
-  for (int32_t i = 0; i < dir.Count(); ++i) {
-    if (dir.ItemPtr(i).Pending) ++pending;
+  for (int32_t i = 0; i < zip.EntryCount(); ++i) {
+    if (zip.Entry(i).Pending) ++pending;
   }
   return pending;
 }
@@ -123,7 +112,7 @@ void ReportRollBack(const engine::TZAUpdateResult& update, std::ostream& err) {
       break;
     case engine::uoAborted:
       if (!update.Message.empty()) err << "tzip: " << update.Message << "\n";
-      err << (update.NativeError == kVolumeNotObtained
+      err << (update.NativeError == engine::kCodeVolumeDeclined
                   ? "tzip: a volume could not be obtained; the update was "
                     "rolled back"
                   : "tzip: the update was aborted");

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/types.h"
+#include "engine/base/types.h"
 
 namespace tessaly::app {
 

@@ -13,6 +13,7 @@
 #include "engine/entries/archive_volume_namer.h"
 #include "engine/entries/entry_reader.h"
 #include "engine/io/mask.h"
+#include "engine/volumes/volume_naming.h"
 #include "engine/volumes/volume_reader.h"
 #include "platform/exception.h"
 #include "platform/file_stream.h"
@@ -59,13 +60,15 @@ class OpenArchive {
     if (last > 0 && zip_.SpanningMode() == engine::smSpanning) {
       // Neither naming of split volumes found the volume before the last:
       // the others were not saved beside it.
-      const std::string file = platform::ExtractFileName(name);
-      const std::string base =
-          file.substr(0, file.size() - platform::ExtractFileExt(file).size());
+      const auto first = [&name](bool advanced) {
+        return platform::ExtractFileName(engine::VolumeFileName(
+            name, 0, engine::VolumeNaming{engine::smSplitting, advanced}));
+      };
       throw platform::Exception(
           name + " is volume " + std::to_string(last + 1) + " of " +
-          std::to_string(last + 1) + "; the volumes before it (" + base +
-          ".z01 ... or " + base + "_001.zip ...) are not in its folder");
+          std::to_string(last + 1) + "; the volumes before it (" +
+          first(false) + " ... or " + first(true) +
+          " ...) are not in its folder");
     }
     volumes_ = std::make_unique<engine::VolumeReader>(
         env, last, engine::ArchiveVolumeNamer(zip_, last));

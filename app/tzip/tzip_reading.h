@@ -7,7 +7,7 @@
 #include <ostream>
 
 #include "app/tzip/tzip_options.h"
-#include "engine/dialog_service.h"
+#include "engine/base/dialog_service.h"
 #include "platform/env.h"
 
 namespace tessaly::app {

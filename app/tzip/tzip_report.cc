@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace tessaly::app {
 
@@ -75,35 +76,35 @@ void TzipReport::FileStarted(engine::TZipArchiver& zip,
                              const std::string& name) {
   // Items are written in directory order: look from the last one on, then
   // from the start.
-  engine::TZADirArray& dir = zip.DirManager->Dir;
-  const int32_t count = dir.Count();
+  const int32_t count = zip.EntryCount();
   const int32_t start = std::max(item_ + 1, 0);
   item_ = -1;
+  current_ = name;
   for (int32_t step = 0; step < count; ++step) {
     const int32_t i = (start + step) % count;
-    const engine::TDirItem& item = dir.ItemPtr(i);
-    if (WithBackslashes(item.SourceFileName) == name ||
-        WithBackslashes(item.StoredName) == name) {
+    engine::EntryInfo entry = zip.Entry(i);
+    if (WithBackslashes(entry.SourceFileName) == name ||
+        WithBackslashes(entry.Name) == name) {
       item_ = i;
+      current_ = std::move(entry.Name);
       break;
     }
   }
-  current_ = item_ >= 0 ? dir.ItemPtr(item_).StoredName : name;
   Draw();
 }
 
 void TzipReport::FileDone(engine::TZipArchiver& zip) {
-  if (!verbose_ || item_ < 0 || item_ >= zip.DirManager->Dir.Count()) return;
-  const engine::TDirItem& item = zip.DirManager->Dir.ItemPtr(item_);
-  const uint64_t in = item.UncompressedSize();
-  const uint64_t out = item.CompressedSize();
+  if (!verbose_ || item_ < 0 || item_ >= zip.EntryCount()) return;
+  const engine::EntryInfo entry = zip.Entry(item_);
+  const uint64_t in = entry.UncompressedSize;
+  const uint64_t out = entry.CompressedSize;
   total_in_ += in;
   total_out_ += out;
   ++files_;
   ClearLine();
-  out_ << (item.EntryAction == engine::poUpdate ? "updating: " : "  adding: ")
-       << item.StoredName << "\t(in=" << in << ") (out=" << out << ")";
-  if (item.header.method == 8) {
+  out_ << (entry.Action == engine::poUpdate ? "updating: " : "  adding: ")
+       << entry.Name << "\t(in=" << in << ") (out=" << out << ")";
+  if (entry.Method == 8) {
     out_ << " (deflated " << SavedPercent(in, out) << "%)\n";
   } else {
     out_ << " (stored 0%)\n";

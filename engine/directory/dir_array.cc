@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "engine/za_exception.h"
+#include "engine/base/za_exception.h"
 #include "platform/stream.h"
 #include "platform/text.h"
 
@@ -17,12 +17,6 @@ namespace tessaly::engine {
 namespace {
 
 // Codes of the index errors; raised without an archiver.
-constexpr int32_t kPutItemIndexError = 1;
-constexpr int32_t kGetItemIndexError = 2;
-constexpr int32_t kItemPtrIndexError = 3;
-constexpr int32_t kDeleteItemIndexError = 4;
-constexpr int32_t kPutItemNamesError = 58;
-constexpr int32_t kRenameItemNamesError = 59;
 
 std::string NameKey(const std::string& name) {
   return platform::AnsiLowerCase(name);
@@ -67,29 +61,29 @@ void TZADirArray::Clear() {
 }
 
 void TZADirArray::GetItem(int32_t index, TDirItem& item) const {
-  if (index < 0 || index >= Used) throw EZAException(kGetItemIndexError);
+  if (index < 0 || index >= Used) throw EZAException(kCodeGetItemIndex);
   item = Items[static_cast<size_t>(index)];
 }
 
 TDirItem& TZADirArray::ItemPtr(int32_t index) {
-  if (index < 0 || index >= Used) throw EZAException(kItemPtrIndexError);
+  if (index < 0 || index >= Used) throw EZAException(kCodeItemPtrIndex);
   return Items[static_cast<size_t>(index)];
 }
 
 const TDirItem& TZADirArray::ItemPtr(int32_t index) const {
-  if (index < 0 || index >= Used) throw EZAException(kItemPtrIndexError);
+  if (index < 0 || index >= Used) throw EZAException(kCodeItemPtrIndex);
   return Items[static_cast<size_t>(index)];
 }
 
 void TZADirArray::PutItem(int32_t index, const TDirItem& item) {
-  if (index < 0 || index >= Used) throw EZAException(kPutItemIndexError);
+  if (index < 0 || index >= Used) throw EZAException(kCodePutItemIndex);
   const std::string key = NameKey(item.StoredName);
   if (index < Names.Count()) {
     Names.Put(index, key);
   } else if (index == Names.Count()) {
     Names.Add(key);
   } else {
-    throw EZAException(kPutItemNamesError);
+    throw EZAException(kCodePutItemNames);
   }
   // Copy assignment gives the slot its own extra block data and frees the
   // old one; `item` may be the slot itself.
@@ -97,7 +91,7 @@ void TZADirArray::PutItem(int32_t index, const TDirItem& item) {
 }
 
 void TZADirArray::DeleteItem(int32_t index) {
-  if (index < 0 || index >= Used) throw EZAException(kDeleteItemIndexError);
+  if (index < 0 || index >= Used) throw EZAException(kCodeDeleteItemIndex);
   TDirItem& item = Items[static_cast<size_t>(index)];
   if (item.SourceStream != nullptr && item.OwnsSource) {
     delete item.SourceStream;
@@ -153,7 +147,7 @@ void TZADirArray::RenameItem(int32_t index, const std::string& name) {
     Names.Add(key);
   } else {
     // Earlier items have no names yet: there is no position for this one.
-    throw EZAException(kRenameItemNamesError);
+    throw EZAException(kCodeRenameItemNames);
   }
   item.StoredName = name;
 }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/format/central_header.h"
-#include "engine/types.h"
+#include "engine/base/types.h"
 
 namespace tessaly::platform {
 class Stream;

@@ -35,15 +35,13 @@
 #include "engine/format/local_header.h"
 #include "engine/format/signatures.h"
 #include "engine/format/zip64_extra.h"
-#include "engine/za_exception.h"
+#include "engine/base/za_exception.h"
 #include "platform/exception.h"
 
 namespace tessaly::engine {
 
 namespace {
 
-constexpr int32_t kZip64EndRecordError = 40;
-constexpr int32_t kDamagedError = 57;
 constexpr int64_t kEndSearchWindow = 65600;
 constexpr int64_t kPrefixSearchChunk = 10000;
 // Directory items allocated before the first header is read.
@@ -285,7 +283,7 @@ void TZADirManager::LoadDir() {
   }
   if (HasZip64End) {
     p = ReadZip64EndRecord(*this, p, Zip64End);
-    if (p < 0) throw EZAException(kZip64EndRecordError);
+    if (p < 0) throw EZAException(kCodeZip64EndRecord);
   }
   if (!HasZip64End && EndRecord.total_entries == kZip64Marker16) {
     RebuildFromLocalHeaders();
@@ -328,13 +326,13 @@ void TZADirManager::LoadDir() {
     if (multi_volume) {
       const int64_t volume_size = StreamSize(*Stream);
       if (directory_offset > static_cast<uint64_t>(volume_size)) {
-        throw EZAException(kDamagedError);
+        throw EZAException(kCodeDamaged);
       }
       start = static_cast<int64_t>(directory_offset);
       room = volume_size - start;
     } else {
       if (directory_size > static_cast<uint64_t>(p)) {
-        throw EZAException(kDamagedError);
+        throw EZAException(kCodeDamaged);
       }
       start = p - static_cast<int64_t>(directory_size);
       room = static_cast<int64_t>(directory_size);
@@ -345,9 +343,9 @@ void TZADirManager::LoadDir() {
     // records; a split directory is allocated as it is read.
     if (count > static_cast<uint64_t>(std::numeric_limits<int32_t>::max()) ||
         (!multi_volume && count > fit)) {
-      throw EZAException(kDamagedError);
+      throw EZAException(kCodeDamaged);
     }
-    if (Stream->Seek(start) != start) throw EZAException(kDamagedError);
+    if (Stream->Seek(start) != start) throw EZAException(kCodeDamaged);
     Dir.SetCount(0);
 
     // Reads `count` bytes of the directory. The volume writer may divide an
@@ -372,7 +370,7 @@ void TZADirManager::LoadDir() {
     for (int32_t i = 0; static_cast<uint64_t>(i) < count; ++i) {
       if (multi_volume && StreamSize(*Stream) - Stream->Position() <
                               int64_t{CentralHeader::kFixedSize}) {
-        if (info.Number >= info.LastNumber) throw EZAException(kDamagedError);
+        if (info.Number >= info.LastNumber) throw EZAException(kCodeDamaged);
         info.SetNumber(info.Number + 1);
         OpenVolumeFor(info);
       }
@@ -392,7 +390,7 @@ void TZADirManager::LoadDir() {
       const CentralHeader header = *CentralHeader::Decode(raw);
       if (header.signature != kCentralHeaderSignature &&
           header.signature != kAltCentralHeaderSignature) {
-        throw EZAException(kDamagedError);
+        throw EZAException(kCodeDamaged);
       }
       TDirItem& item = Dir.ItemPtr(i);
       item = TDirItem{};
@@ -498,7 +496,7 @@ void TZADirManager::CheckSizes() {
     total = size > UINT64_MAX - total ? UINT64_MAX : total + size;
   }
   const int64_t size = Stream != nullptr ? StreamSize(*Stream) : 0;
-  if (total > static_cast<uint64_t>(size)) throw EZAException(kDamagedError);
+  if (total > static_cast<uint64_t>(size)) throw EZAException(kCodeDamaged);
 }
 
 }  // namespace tessaly::engine

@@ -1,7 +1,7 @@
 #include "engine/directory/dir_manager.h"
 
 #include "engine/format/signatures.h"
-#include "engine/za_exception.h"
+#include "engine/base/za_exception.h"
 #include "platform/env.h"
 #include "platform/file_stream.h"
 
@@ -9,8 +9,6 @@ namespace tessaly::engine {
 
 namespace {
 
-constexpr int32_t kWriteError = 46;
-constexpr int32_t kStubTooLargeError = 47;
 
 }  // namespace
 
@@ -48,12 +46,12 @@ void TZADirManager::CopyStub() {
     first.SetFirst(true);
     const int64_t limit = Owner.VolumeLimitFor(first);
     if (limit != -1 && size > limit) {
-      throw EZAException(kStubTooLargeError, Owner.OwnerComponent());
+      throw EZAException(kCodeStubTooLarge, Owner.OwnerComponent());
     }
   }
   if (Stream == nullptr) return;
   if (!Stream->SetSize(0) || Stream->Seek(0) != 0) {
-    throw EZAException(kWriteError, Owner.OwnerComponent());
+    throw EZAException(kCodeWriteError, Owner.OwnerComponent());
   }
   stub.Seek(0);
   Stream->CopyFrom(stub, size);

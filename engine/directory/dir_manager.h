@@ -13,7 +13,7 @@
 #include "engine/format/end_record.h"
 #include "engine/format/zip64_end_record.h"
 #include "engine/format/zip64_locator.h"
-#include "engine/volume_number_info.h"
+#include "engine/base/volume_number_info.h"
 
 namespace tessaly::engine {
 

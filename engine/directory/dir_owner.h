@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/types.h"
+#include "engine/base/types.h"
 
 namespace tessaly::platform {
 class Env;

@@ -39,14 +39,12 @@
 #include "engine/format/local_header.h"
 #include "engine/format/signatures.h"
 #include "engine/format/zip64_extra.h"
-#include "engine/za_exception.h"
+#include "engine/base/za_exception.h"
 
 namespace tessaly::engine {
 
 namespace {
 
-constexpr int32_t kNoLocalHeaderError = 35;
-constexpr int32_t kMultiVolumeRebuildError = 44;
 constexpr int64_t kFindSignatureChunk = 10000;
 constexpr int64_t kLocalHeaderChunk = 65535;
 constexpr uint16_t kMaxRecoveredExtra = 260;
@@ -295,9 +293,9 @@ void TZADirManager::RebuildFromLocalHeaders() {
   Dir.Clear();
   EndRecordPosition = -1;
   if (Owner.CurrentSpanningMode() != smNone) {
-    throw EZAException(kMultiVolumeRebuildError);
+    throw EZAException(kCodeMultiVolumeRebuild);
   }
-  if (Stream == nullptr) throw EZAException(kNoLocalHeaderError);
+  if (Stream == nullptr) throw EZAException(kCodeNoLocalHeader);
   platform::Stream& stream = *Stream;
   const int64_t size = StreamSize(stream);
   const SignatureSet& signatures = SignaturesFor(Owner.IsZipFormat());
@@ -318,7 +316,7 @@ void TZADirManager::RebuildFromLocalHeaders() {
     end_of_entries = end;
     h = NextLocalHeader(headers, size, end);
   }
-  if (Dir.Count() == 0) throw EZAException(kNoLocalHeaderError);
+  if (Dir.Count() == 0) throw EZAException(kCodeNoLocalHeader);
   SetDirectoryOffset(static_cast<uint64_t>(end_of_entries));
 }
 

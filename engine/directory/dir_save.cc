@@ -30,7 +30,7 @@
 #include "engine/format/signatures.h"
 #include "engine/format/zip64.h"
 #include "engine/format/zip64_extra.h"
-#include "engine/za_exception.h"
+#include "engine/base/za_exception.h"
 #include "platform/env.h"
 #include "platform/file_stream.h"
 #include "platform/memory_stream.h"
@@ -39,9 +39,6 @@ namespace tessaly::engine {
 
 namespace {
 
-constexpr int32_t kRenameError = 36;
-constexpr int32_t kWriteError = 46;
-constexpr int32_t kNameTooLongError = 61;
 constexpr size_t kMaxField16 = 0xFFFF;
 
 // The central extra field written for `item`: its Zip64 block, regenerated
@@ -103,7 +100,7 @@ int64_t ExistingDirectoryStart(TZADirManager& manager, bool zip_format) {
 void TZADirManager::SaveDir(bool append_at_end, platform::Stream* stream) {
   if (stream != nullptr) Stream = stream;
   const Component* component = Owner.OwnerComponent();
-  if (Stream == nullptr) throw EZAException(kWriteError, component);
+  if (Stream == nullptr) throw EZAException(kCodeWriteError, component);
 
   // Names as they will be written; refused before the archive is touched.
   // A name flagged as UTF-8 (read from an archive) is written as UTF-8.
@@ -115,7 +112,7 @@ void TZADirManager::SaveDir(bool append_at_end, platform::Stream* stream) {
     std::string& written = names[static_cast<size_t>(i)];
     written = EncodeEntryName(name, item.header.flags, oem);
     if (written.size() > kMaxField16) {
-      throw EZAException(kNameTooLongError, {name}, component);
+      throw EZAException(kCodeNameTooLong, {name}, component);
     }
   }
 
@@ -129,7 +126,7 @@ void TZADirManager::SaveDir(bool append_at_end, platform::Stream* stream) {
     if (old_start >= 0) start = old_start;
   }
   if (Stream->Seek(start) != start || !Stream->SetSize(start)) {
-    throw EZAException(kWriteError, component);
+    throw EZAException(kCodeWriteError, component);
   }
 
   platform::MemoryStream staging;
@@ -176,7 +173,7 @@ void TZADirManager::SaveDir(bool append_at_end, platform::Stream* stream) {
     if (count == 0) return;
     if (out->Write(data, static_cast<int64_t>(count)) !=
         static_cast<int64_t>(count)) {
-      throw EZAException(kWriteError, component);
+      throw EZAException(kCodeWriteError, component);
     }
   };
   write_direct(staging.data(), static_cast<size_t>(staging.Size()));
@@ -232,7 +229,7 @@ void TZADirManager::SaveDir(bool append_at_end, platform::Stream* stream) {
   reopened->Seek(reopened->Size());
   Owner.ReplaceArchiveStream(std::move(reopened), open_name);
   Stream = Owner.ArchiveStream();
-  if (!renamed) throw EZAException(kRenameError, {final_name}, component);
+  if (!renamed) throw EZAException(kCodeRenameVolume, {final_name}, component);
 }
 
 }  // namespace tessaly::engine

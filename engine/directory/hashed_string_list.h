@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/string_list.h"
+#include "engine/base/string_list.h"
 
 namespace tessaly::engine {
 

@@ -11,7 +11,7 @@
 //   staged_tail.cc     rewriting an archive behind its first change through
 //                      a staged copy
 //   volume_writer.cc   OpenVolume, WriteToVolumes, CopyToVolumes
-//   volume_naming.cc   MakeVolumeName and the drive helpers
+//   archiver_volumes.cc  volume names from the settings, drive helpers
 //
 // Thread rules: an archiver is used from one thread. File selection holds
 // the process-wide ScanLock for a whole scan.
@@ -27,17 +27,18 @@
 #include <unordered_set>
 #include <vector>
 
-#include "engine/archiver_events.h"
-#include "engine/component.h"
+#include "engine/base/archiver_events.h"
+#include "engine/base/component.h"
 #include "engine/directory/dir_manager.h"
 #include "engine/directory/dir_owner.h"
 #include "engine/io/volume_undo_log.h"
-#include "engine/options.h"
-#include "engine/string_list.h"
-#include "engine/types.h"
-#include "engine/update_result.h"
-#include "engine/volume_number_info.h"
-#include "engine/za_exception.h"
+#include "engine/volumes/volume_naming.h"
+#include "engine/base/options.h"
+#include "engine/base/string_list.h"
+#include "engine/base/types.h"
+#include "engine/base/update_result.h"
+#include "engine/base/volume_number_info.h"
+#include "engine/base/za_exception.h"
 #include "platform/env.h"
 #include "platform/memory_stream.h"
 #include "platform/stream.h"
@@ -93,7 +94,7 @@ class ArchiverCore : public Component, public DirOwner {
   TZASpanningMode SpanningMode() const { return spanning_mode_; }
   bool InMemory() const { return in_memory_; }
   bool IsOpen() const { return ArchiveOpen; }
-  // What became of the last update transaction (engine/update_result.h).
+  // What became of the last update transaction (engine/base/update_result.h).
   const TZAUpdateResult& LastUpdate() const { return last_update_; }
 
   // ---- Event dispatchers: raise one event or apply its default -----------
@@ -145,7 +146,7 @@ class ArchiverCore : public Component, public DirOwner {
   // path they are reached. A file that would be stored under the name of
   // one selected before it in the same scan (letter case ignored, as the
   // directory ignores it), and a folder that exists but cannot be listed,
-  // go to DoProcessFileFailure (kSameNameError; 33 with the folder's name):
+  // go to DoProcessFileFailure (kCodeSameName; 33 with the folder's name):
   // Retry tries again, Ignore leaves the file or folder out and counts it
   // in FilesLeftOut, and Abort drops everything the update transaction
   // queued (Dir goes back to SavedDir, UpdateCount to 0) and returns.
@@ -234,7 +235,14 @@ class ArchiverCore : public Component, public DirOwner {
     return static_cast<int64_t>(item.LocalHeaderOffset()) + write_shift_;
   }
 
-  // ---- Volumes (volume_naming.cc, volume_writer.cc) -----------------------
+  // ---- Volumes (archiver_volumes.cc, volume_writer.cc) --------------------
+  // How this archive's volumes are named, from the spanning settings, a
+  // stub (SFXStub, or one found in front of the open archive) and the
+  // entry method.
+  VolumeNaming Naming() const;
+  // Volume `index` (-1: the last) of the archive `name` under Naming();
+  // with try_other, as found on disk (engine/volumes/volume_naming.h
+  // FindVolumeFileName).
   std::string MakeVolumeName(const std::string& name, int32_t index,
                              bool try_other);
   // The archive's own files: FileName and, for a split archive, every
@@ -245,7 +253,6 @@ class ArchiverCore : public Component, public DirOwner {
   // in letter case (case-sensitive file systems; the first in byte order
   // when there are several). "" when there is none.
   std::string ExistingVolumeName(const std::string& name);
-  static bool HasExeExtension(const std::string& name);
   bool IsFloppyDrive(const std::string& name) const;
   int64_t DiskFreeSpace(const std::string& name);
   // Frees the archive stream and opens `name` with `mode` (default:

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "engine/messages.h"
+#include "engine/base/messages.h"
 #include "platform/exception.h"
 
 namespace tessaly::engine {

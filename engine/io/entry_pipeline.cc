@@ -35,7 +35,7 @@
 #include "engine/format/signatures.h"
 #include "engine/io/archiver_core.h"
 #include "engine/io/entry_pipeline_internal.h"
-#include "engine/za_exception.h"
+#include "engine/base/za_exception.h"
 #include "platform/exception.h"
 #include "platform/file_stream.h"
 #include "platform/memory_stream.h"
@@ -153,7 +153,7 @@ void DeleteMovedSources(ArchiverCore& core, bool& deleted) {
     const bool go_on = WithFailureDialogue(core, name, [&] {
       if (!env.RemoveFile(name)) {
         env.SetFileAttributes(name, 0);
-        if (!env.RemoveFile(name)) throw EZAException(27, {name}, &core);
+        if (!env.RemoveFile(name)) throw EZAException(kCodeDeleteFile, {name}, &core);
       }
       deleted = true;
     });
@@ -162,7 +162,7 @@ void DeleteMovedSources(ArchiverCore& core, bool& deleted) {
   for (const std::string& name : folders) {
     const bool go_on = WithFailureDialogue(core, name, [&] {
       if (!env.RemoveDir(platform::ExcludeTrailingPathDelimiter(name))) {
-        throw EZAException(60, {name}, &core);
+        throw EZAException(kCodeDeleteFolder, {name}, &core);
       }
     });
     if (!go_on) break;
@@ -365,7 +365,7 @@ void ArchiverCore::ApplyUpdate() {
   if (archive_stream_ == nullptr) {
     // A volume request declined earlier left no stream to write to.
     RestoreDirectory(*DirManager);
-    EndUntouched(uoFailed, EZAException(13, this));
+    EndUntouched(uoFailed, EZAException(kCodeNotOpen, this));
   }
 
   FilesDone = 0;
@@ -401,7 +401,7 @@ void ArchiverCore::ApplyUpdate() {
     // Rewriting from an earlier volume would have to cut and rewrite every
     // volume after it; refuse before anything is touched.
     RestoreDirectory(*DirManager);
-    EndUntouched(uoRefused, EZAException(52, this));
+    EndUntouched(uoRefused, EZAException(kCodeMultiVolumeModified, this));
   }
 
   const EndRecords end_records = EndRecords::Of(*DirManager);

@@ -9,7 +9,7 @@
 
 #include "engine/directory/dir_array.h"
 #include "engine/directory/dir_item.h"
-#include "engine/types.h"
+#include "engine/base/types.h"
 #include "platform/stream.h"
 
 namespace tessaly::engine::pipeline {

@@ -41,7 +41,7 @@
 #include "engine/io/archiver_core.h"
 #include "engine/io/deflate_adapter.h"
 #include "engine/io/entry_pipeline_internal.h"
-#include "engine/za_exception.h"
+#include "engine/base/za_exception.h"
 #include "platform/exception.h"
 #include "platform/file_stream.h"
 #include "platform/text.h"
@@ -316,17 +316,17 @@ bool ArchiverCore::WriteEntry(int32_t index) {
       source.UseItemStream();
     } else if (!item.IsFolder()) {
       if (pipeline::CharacterCount(item.SourceFileName) >= kMaxSourcePath) {
-        throw EZAException(61, {item.SourceFileName}, this);
+        throw EZAException(kCodeNameTooLong, {item.SourceFileName}, this);
       }
       auto file = env_.OpenFile(
           item.SourceFileName,
           platform::kOpenRead | ShareModeFlags(Options.ShareMode));
-      if (file == nullptr) throw EZAException(33, {item.SourceFileName}, this);
+      if (file == nullptr) throw EZAException(kCodeOpenFile, {item.SourceFileName}, this);
       source.UseFile(std::make_unique<platform::FileStream>(std::move(file)));
     }
     Stream* data = source.stream();
     const int64_t source_size = data != nullptr ? data->Size() : 0;
-    if (archive_stream_ == nullptr) throw EZAException(6, this);
+    if (archive_stream_ == nullptr) throw EZAException(kCodeNoArchiveStream, this);
 
     // The local header's place (where it ends up, also while staging) and
     // the Zip64 decisions.
@@ -369,7 +369,7 @@ bool ArchiverCore::WriteEntry(int32_t index) {
 
     if (Zip64Mode == zmDisabled && item.HasZip64) {
       source.Close(false);
-      throw EZAException(43, {item.SourceFileName}, this);
+      throw EZAException(kCodeZip64Header, {item.SourceFileName}, this);
     }
 
     const bool multi_volume = spanning_mode_ != smNone;
@@ -490,7 +490,7 @@ bool ArchiverCore::PackEntryData(platform::Stream& source,
 
   if (counters.bytes_processed != source_size) {
     if (CancelRequested) return false;
-    throw EZAException(34, {source_size, counters.bytes_processed}, this);
+    throw EZAException(kCodeCompressedSize, {source_size, counters.bytes_processed}, this);
   }
   if (counters.compressed_size >= kMarker32 || Zip64Mode == zmAlways) {
     header.compressed_size = kZip64Marker32;
@@ -508,7 +508,7 @@ bool ArchiverCore::PackEntryData(platform::Stream& source,
   }
   header.crc32 = ~counters.crc;
   if (item.HasZip64 && Zip64Mode == zmDisabled) {
-    throw EZAException(41, {item.SourceFileName}, this);
+    throw EZAException(kCodeZip64Size, {item.SourceFileName}, this);
   }
   if (source_size == 0) header.method = kMethodStored;
   item.header = header;
@@ -519,7 +519,7 @@ void ArchiverCore::CopyEntry(int32_t index) {
   TZADirArray& dir = DirManager->Dir;
   TZADirArray& saved = DirManager->SavedDir;
   const int32_t old_index = pipeline::FindOldItem(saved, dir.ItemPtr(index));
-  if (old_index < 0) throw EZAException(7, this);
+  if (old_index < 0) throw EZAException(kCodeNoOldEntry, this);
   TDirItem old;
   saved.GetItem(old_index, old);
   if (dir.ItemPtr(index).EntryAction == poUpdate) {
@@ -534,7 +534,7 @@ void ArchiverCore::CopyEntry(int32_t index) {
   TDirItem& item = dir.ItemPtr(index);
   const bool rename = item.Pending && item.EntryAction == poRename;
   const bool multi_volume = spanning_mode_ != smNone;
-  if (archive_stream_ == nullptr) throw EZAException(6, this);
+  if (archive_stream_ == nullptr) throw EZAException(kCodeNoArchiveStream, this);
   // Taken before any read: the old bytes may come from this same stream.
   int64_t write_at = archive_stream_->Position();
 
@@ -545,7 +545,7 @@ void ArchiverCore::CopyEntry(int32_t index) {
   const bool from_archive = backup_ == nullptr || old_offset < start_;
   // After a volume change the archive stream is another file; the old
   // volume's bytes cannot be read from it.
-  if (from_archive && multi_volume) throw EZAException(6, this);
+  if (from_archive && multi_volume) throw EZAException(kCodeNoArchiveStream, this);
   int64_t read_at = from_archive ? old_offset : old_offset - start_;
   auto read = [&](void* buffer, int64_t count) {
     Stream& from = from_archive ? *archive_stream_ : *backup_;

@@ -50,7 +50,7 @@
 #include "engine/io/archiver_core.h"
 #include "engine/io/mask.h"
 #include "engine/io/path_rules.h"
-#include "engine/za_exception.h"
+#include "engine/base/za_exception.h"
 #include "platform/path.h"
 #include "platform/stream.h"
 #include "platform/text.h"
@@ -65,7 +65,6 @@ constexpr uint32_t kFolderSearch = 0x16;
 // every bit such a plain file could be thought to have.
 constexpr uint32_t kPlainFileBits = 0x20 | 0x01 | 0x02 | 0x04;
 // "Cannot open file": a source file, or here a folder, that cannot be read.
-constexpr int32_t kCannotOpenError = 33;
 
 // Thrown when the host answers Abort to a failure of selection; caught by
 // ScanFileMasks, which drops the transaction's work.
@@ -153,7 +152,7 @@ bool IsOlder(int32_t file_age, uint32_t entry_stamp) {
 void ArchiverCore::ScanFileMasks(const TStringList& masks, int32_t search_attr,
                                  bool recurse, bool move,
                                  const TStringList& exclusions) {
-  if (!DirManager) throw EZAException(13, this);
+  if (!DirManager) throw EZAException(kCodeNotOpen, this);
   std::lock_guard lock(ScanLock());
 
   // Put back the state of the caller (possibly an outer scan) however the
@@ -216,7 +215,7 @@ std::optional<std::vector<platform::FoundFile>> ArchiverCore::ListFolder(
         error == platform::ErrorKind::kNotFound) {
       return found;
     }
-    const EZAException failure(kCannotOpenError, {folder}, this);
+    const EZAException failure(kCodeOpenFile, {folder}, this);
     if (!RetryAfter(*this, folder, failure, scan_.move)) {
       // Once is enough: the other masks of the scan list it too.
       scan_.unlisted.insert(folder);
@@ -409,7 +408,7 @@ int32_t ArchiverCore::PrepareItem(const std::string& full_name,
         SameFile(env(), taken->second, full_name)) {
       break;
     }
-    const EZAException failure(kSameNameError,
+    const EZAException failure(kCodeSameName,
                                {taken->second, full_name, name}, this);
     if (!RetryAfter(*this, full_name, failure, scan_.move)) return -1;
   }

@@ -18,7 +18,7 @@
 #include <cstring>
 #include <limits>
 
-#include "engine/messages.h"
+#include "engine/base/messages.h"
 #include "platform/exception.h"
 #include "platform/text.h"
 

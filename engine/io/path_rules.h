@@ -27,7 +27,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/types.h"
+#include "engine/base/types.h"
 #include "platform/path.h"
 
 namespace tessaly::engine {

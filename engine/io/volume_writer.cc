@@ -34,8 +34,8 @@
 #include <vector>
 
 #include "engine/io/archiver_core.h"
-#include "engine/messages.h"
-#include "engine/za_exception.h"
+#include "engine/base/messages.h"
+#include "engine/base/za_exception.h"
 #include "platform/exception.h"
 #include "platform/file_stream.h"
 #include "platform/text.h"
@@ -51,10 +51,6 @@ constexpr int64_t kCopyBlockSize = 1000000;
 
 // The volume label of a spanned disk; %.3d of the volume number from 1.
 constexpr std::string_view kVolumeLabelFormat = "pkback# %.3d";
-
-// Engine codes raised here.
-constexpr int32_t kVolumeRequestDeclined = 45;
-constexpr int32_t kWriteToStreamError = 46;
 
 }  // namespace
 
@@ -112,7 +108,7 @@ void ArchiverCore::OpenVolume(TZAVolumeNumberInfo& info, int64_t room_needed) {
       return;
     }
   }
-  throw EZAException(kVolumeRequestDeclined, this);
+  throw EZAException(kCodeVolumeDeclined, this);
 }
 
 void ArchiverCore::CreateVolume(TZAVolumeNumberInfo& info,
@@ -160,7 +156,7 @@ void ArchiverCore::CreateVolume(TZAVolumeNumberInfo& info,
     DoDiskFull(index, volume_name, cancel);
     if (cancel) break;
   }
-  throw EZAException(kVolumeRequestDeclined, this);
+  throw EZAException(kCodeVolumeDeclined, this);
 }
 
 void ArchiverCore::StartNextVolume(TZAVolumeNumberInfo& info,
@@ -173,11 +169,11 @@ void ArchiverCore::StartNextVolume(TZAVolumeNumberInfo& info,
       // Never over another file: a stale volume of that name may be all
       // that is left of something.
       if (!ExistingVolumeName(numbered).empty()) {
-        throw EZAException(kVolumeRequestDeclined, this);
+        throw EZAException(kCodeVolumeDeclined, this);
       }
       archive_stream_.reset();
       if (!env_.RenameFile(CurrentVolumeName, numbered)) {
-        throw EZAException(kVolumeRequestDeclined, this);
+        throw EZAException(kCodeVolumeDeclined, this);
       }
       if (undo_.Recording()) undo_.Renamed(CurrentVolumeName, numbered);
       written_volumes_.push_back(numbered);
@@ -239,7 +235,7 @@ int64_t ArchiverCore::WriteToVolumes(const void* buffer, int64_t count,
     if (staging != nullptr && staging->Size() > 0) {
       const int64_t size = staging->Size();
       if (stream->Write(staging->data(), size) != size) {
-        throw EZAException(kWriteToStreamError, this);
+        throw EZAException(kCodeWriteError, this);
       }
       staging->Clear();
     }
@@ -263,7 +259,7 @@ int64_t ArchiverCore::WriteToVolumesChecked(const void* buffer, int64_t count,
                                             platform::MemoryStream* staging) {
   const int64_t written =
       WriteToVolumes(buffer, count, keep_together, info, stream, staging);
-  if (written < count) throw EZAException(kWriteToStreamError, this);
+  if (written < count) throw EZAException(kCodeWriteError, this);
   return written;
 }
 
@@ -298,7 +294,7 @@ void ArchiverCore::CopyToVolumes(platform::Stream& source,
     const int64_t done =
         WriteToVolumes(buffer.data(), n, keep_together, info, stream, staging);
     written += done;
-    if (done < n) throw EZAException(kWriteToStreamError, this);
+    if (done < n) throw EZAException(kCodeWriteError, this);
     if (report_progress &&
         raise(static_cast<double>(written) / static_cast<double>(total) * 100.0,
               ppProcess)) {

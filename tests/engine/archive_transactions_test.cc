@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/archiver.h"
-#include "engine/scripted_dialog_service.h"
-#include "engine/za_exception.h"
+#include "engine/base/scripted_dialog_service.h"
+#include "engine/base/za_exception.h"
 #include "platform/env.h"
 #include "tests/support/temp_dir.h"
 

@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/scripted_dialog_service.h"
-#include "engine/za_exception.h"
+#include "engine/base/scripted_dialog_service.h"
+#include "engine/base/za_exception.h"
 #include "tests/support/temp_dir.h"
 
 namespace tessaly::engine {
@@ -245,7 +245,7 @@ TEST_F(ArchiverTest, ProcessFileFailureDefaults) {
 
   // A name taken by another file: retrying would change nothing.
   dialogs_.answers = {mrIgnore};
-  zip_.DoProcessFileFailure("f", poAdd, kSameNameError, 38, "same name",
+  zip_.DoProcessFileFailure("f", poAdd, kCodeSameName, 38, "same name",
                             action);
   ASSERT_EQ(dialogs_.boxes.size(), 4u);
   EXPECT_EQ(dialogs_.boxes[3].text, "same name");

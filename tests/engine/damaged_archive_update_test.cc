@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/archiver.h"
-#include "engine/scripted_dialog_service.h"
+#include "engine/base/scripted_dialog_service.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/zip_reader.h"
 

@@ -15,7 +15,7 @@
 
 #include "engine/archiver.h"
 #include "engine/format/crc32.h"
-#include "engine/scripted_dialog_service.h"
+#include "engine/base/scripted_dialog_service.h"
 #include "platform/exception.h"
 #include "platform/testing/fault_env.h"
 #include "tests/support/ansi_text.h"

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/archiver.h"
-#include "engine/scripted_dialog_service.h"
+#include "engine/base/scripted_dialog_service.h"
 #include "platform/env.h"
 #include "tests/support/run_command.h"
 #include "tests/support/temp_dir.h"

@@ -16,7 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/archiver.h"
-#include "engine/scripted_dialog_service.h"
+#include "engine/base/scripted_dialog_service.h"
 #include "platform/testing/fault_env.h"
 #include "tests/support/noise.h"
 #include "tests/support/run_command.h"

@@ -12,7 +12,7 @@
 #include "engine/entries/archive_volume_namer.h"
 #include "engine/entries/entry_reader.h"
 #include "engine/volumes/volume_reader.h"
-#include "engine/scripted_dialog_service.h"
+#include "engine/base/scripted_dialog_service.h"
 #include "platform/exception.h"
 #include "platform/testing/mem_env.h"
 

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "engine/archiver.h"
-#include "engine/scripted_dialog_service.h"
+#include "engine/base/scripted_dialog_service.h"
 #include "platform/exception.h"
 #include "platform/testing/mem_env.h"
 

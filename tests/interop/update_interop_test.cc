@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "engine/archiver.h"
-#include "engine/scripted_dialog_service.h"
-#include "engine/za_exception.h"
+#include "engine/base/scripted_dialog_service.h"
+#include "engine/base/za_exception.h"
 #include "tests/support/run_command.h"
 #include "tests/support/temp_dir.h"
 
@@ -64,7 +64,7 @@ class UpdateInteropTest : public ::testing::Test {
     zip.Open();
     ASSERT_EQ(zip.OpenMode, kOpenReadWriteDenyWrite);
     zip.AddMatchingFiles();
-    EXPECT_EQ(zip.DirManager->Dir.Count(), 4);
+    EXPECT_EQ(zip.EntryCount(), 4);
     zip.Close();
   }
 

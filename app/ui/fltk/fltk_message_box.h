@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/dialog_service.h"
+#include "engine/base/dialog_service.h"
 
 namespace tessaly::app {
 

@@ -26,7 +26,7 @@
 #include <string_view>
 
 #include "app/collector/user_interface.h"
-#include "engine/console_dialog_service.h"
+#include "engine/base/console_dialog_service.h"
 #include "widgets/synchronizer.h"
 #include "widgets/waiting_gradient.h"
 

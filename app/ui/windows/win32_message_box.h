@@ -19,7 +19,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/dialog_service.h"
+#include "engine/base/dialog_service.h"
 
 struct HWND__;
 

@@ -7,7 +7,7 @@
 #include "app/collector/form_main.h"
 #include "app/ui/windows/win32_main_window.h"
 #include "app/ui/windows/win32_message_box.h"
-#include "engine/console_dialog_service.h"
+#include "engine/base/console_dialog_service.h"
 
 #include "platform/windows/win32.h"
 

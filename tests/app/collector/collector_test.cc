@@ -27,6 +27,11 @@ const std::string kSuccessHead = "Tessaly data has been zipped into: \r\n\r\n";
 const std::string kSuccessTail =
     "\r\nPlease send as attachments to separate emails.";
 
+// ".z01" ... ".z19".
+std::string VolumeExtension(int n) {
+  return (n < 10 ? ".z0" : ".z") + std::to_string(n);
+}
+
 class CollectorTest : public ::testing::Test {
  protected:
   CollectorTest() { ui_.registry_file = site_.registry_file(); }
@@ -233,7 +238,7 @@ TEST_F(CollectorTest, OldOutputIsRemovedUpToVolumeNineteen) {
   site_.AddSmallDataSet();
   site_.tmp().WriteFile("Ledger/Orvane.zip", "an old archive");
   for (int n = 1; n <= 19; ++n) {
-    const std::string ext = TFormMain::VolumeExtension(n);
+    const std::string ext = VolumeExtension(n);
     site_.tmp().WriteFile("Ledger/Orvane" + ext, "old volume");
     if (n % 2 == 1) {  // and the spelling of another system
       site_.tmp().WriteFile("Ledger/Orvane.Z" + ext.substr(2), "old volume");
@@ -245,7 +250,7 @@ TEST_F(CollectorTest, OldOutputIsRemovedUpToVolumeNineteen) {
   EXPECT_EQ(RunJob(), 0);
 
   for (int n = 1; n <= 19; ++n) {
-    const std::string digits = TFormMain::VolumeExtension(n).substr(2);
+    const std::string digits = VolumeExtension(n).substr(2);
     EXPECT_FALSE(testing::Exists(site_.archive(".z" + digits))) << n;
     EXPECT_FALSE(testing::Exists(site_.archive(".Z" + digits))) << n;
   }
@@ -444,14 +449,6 @@ TEST_F(CollectorTest, AbandonedWheneverTheYesCameLeavesNoArchive) {
     EXPECT_TRUE(ui_.window_closed);
     EXPECT_EQ(OutputFiles(), Output{}) << "closed at pump " << at;
   }
-}
-
-TEST(FormMainNamesTest, VolumeExtensionHasAtLeastTwoDigits) {
-  EXPECT_EQ(TFormMain::VolumeExtension(1), ".z01");
-  EXPECT_EQ(TFormMain::VolumeExtension(9), ".z09");
-  EXPECT_EQ(TFormMain::VolumeExtension(10), ".z10");
-  EXPECT_EQ(TFormMain::VolumeExtension(19), ".z19");
-  EXPECT_EQ(TFormMain::VolumeExtension(100), ".z100");
 }
 
 TEST(FormMainNamesTest, ArchiveNameCutsFiveCharactersOffTheDataPath) {

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "app/tzip/tzip.h"
-#include "engine/scripted_dialog_service.h"
+#include "engine/base/scripted_dialog_service.h"
 #include "platform/testing/fault_env.h"
 #include "tests/support/run_command.h"
 #include "tests/support/temp_dir.h"

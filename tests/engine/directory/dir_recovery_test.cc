@@ -8,7 +8,7 @@
 
 #include "engine/directory/dir_manager.h"
 #include "engine/format/signatures.h"
-#include "engine/za_exception.h"
+#include "engine/base/za_exception.h"
 #include "platform/testing/mem_env.h"
 #include "tests/engine/directory/archive_builder.h"
 #include "tests/engine/directory/dir_test_owner.h"

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/component.h"
+#include "engine/base/component.h"
 #include "engine/directory/dir_manager.h"
 #include "engine/directory/dir_owner.h"
-#include "engine/volume_number_info.h"
-#include "engine/za_exception.h"
+#include "engine/base/volume_number_info.h"
+#include "engine/base/za_exception.h"
 #include "platform/env.h"
 #include "platform/file_stream.h"
 #include "platform/memory_stream.h"

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/string_list.h"
+#include "engine/base/string_list.h"
 #include "platform/path.h"
 #include "platform/testing/fault_env.h"
 #include "tests/engine/io/selection_double.h"

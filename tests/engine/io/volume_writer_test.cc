@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/za_exception.h"
+#include "engine/base/za_exception.h"
 #include "platform/memory_stream.h"
 #include "platform/path.h"
 #include "platform/testing/fault_env.h"

@@ -1,4 +1,4 @@
-#include "engine/string_list.h"
+#include "engine/base/string_list.h"
 
 #include <string>
 #include <vector>

@@ -3,8 +3,8 @@
 // The archiver keeps its mask lists in it; the directory store's hashed
 // name list derives from it and overrides the operations that change or
 // search the list.
-#ifndef TESSALY_ENGINE_STRING_LIST_H_
-#define TESSALY_ENGINE_STRING_LIST_H_
+#ifndef TESSALY_ENGINE_BASE_STRING_LIST_H_
+#define TESSALY_ENGINE_BASE_STRING_LIST_H_
 
 #include <cstdint>
 #include <string>
@@ -86,4 +86,4 @@ class TStringList {
 
 }  // namespace tessaly::engine
 
-#endif  // TESSALY_ENGINE_STRING_LIST_H_
+#endif  // TESSALY_ENGINE_BASE_STRING_LIST_H_

@@ -1,9 +1,9 @@
-#include "engine/dialog_service.h"
+#include "engine/base/dialog_service.h"
 
 #include <atomic>
 #include <iostream>
 
-#include "engine/console_dialog_service.h"
+#include "engine/base/console_dialog_service.h"
 
 namespace tessaly::engine {
 

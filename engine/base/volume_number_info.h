@@ -1,7 +1,7 @@
 // Names one volume of a multi-volume archive by kind and number. Numbers are
 // zero-based (the first volume is 0); handlers see them counted from 1.
-#ifndef TESSALY_ENGINE_VOLUME_NUMBER_INFO_H_
-#define TESSALY_ENGINE_VOLUME_NUMBER_INFO_H_
+#ifndef TESSALY_ENGINE_BASE_VOLUME_NUMBER_INFO_H_
+#define TESSALY_ENGINE_BASE_VOLUME_NUMBER_INFO_H_
 
 #include <cstdint>
 
@@ -58,4 +58,4 @@ class TZAVolumeNumberInfo {
 
 }  // namespace tessaly::engine
 
-#endif  // TESSALY_ENGINE_VOLUME_NUMBER_INFO_H_
+#endif  // TESSALY_ENGINE_BASE_VOLUME_NUMBER_INFO_H_

@@ -1,14 +1,14 @@
 // A DialogService for a terminal or a script: boxes are printed as text
 // blocks and answered by lines read from an input stream.
-#ifndef TESSALY_ENGINE_CONSOLE_DIALOG_SERVICE_H_
-#define TESSALY_ENGINE_CONSOLE_DIALOG_SERVICE_H_
+#ifndef TESSALY_ENGINE_BASE_CONSOLE_DIALOG_SERVICE_H_
+#define TESSALY_ENGINE_BASE_CONSOLE_DIALOG_SERVICE_H_
 
 #include <istream>
 #include <ostream>
 #include <string>
 #include <string_view>
 
-#include "engine/dialog_service.h"
+#include "engine/base/dialog_service.h"
 
 namespace tessaly::engine {
 
@@ -51,4 +51,4 @@ class ConsoleDialogService final : public DialogService {
 
 }  // namespace tessaly::engine
 
-#endif  // TESSALY_ENGINE_CONSOLE_DIALOG_SERVICE_H_
+#endif  // TESSALY_ENGINE_BASE_CONSOLE_DIALOG_SERVICE_H_

@@ -1,4 +1,4 @@
-#include "engine/messages.h"
+#include "engine/base/messages.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -1,13 +1,13 @@
-#include "engine/dialog_service.h"
+#include "engine/base/dialog_service.h"
 
 #include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "engine/console_dialog_service.h"
-#include "engine/messages.h"
-#include "engine/scripted_dialog_service.h"
+#include "engine/base/console_dialog_service.h"
+#include "engine/base/messages.h"
+#include "engine/base/scripted_dialog_service.h"
 
 namespace tessaly::engine {
 namespace {

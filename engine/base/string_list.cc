@@ -1,6 +1,6 @@
-#include "engine/string_list.h"
+#include "engine/base/string_list.h"
 
-#include "engine/messages.h"
+#include "engine/base/messages.h"
 #include "platform/text.h"
 
 namespace tessaly::engine {

@@ -3,8 +3,8 @@
 // The archiver keeps one (TZABaseArchiver::LastUpdate) so that a host can
 // tell a rolled-back update from a finished one without guessing from the
 // events it saw.
-#ifndef TESSALY_ENGINE_UPDATE_RESULT_H_
-#define TESSALY_ENGINE_UPDATE_RESULT_H_
+#ifndef TESSALY_ENGINE_BASE_UPDATE_RESULT_H_
+#define TESSALY_ENGINE_BASE_UPDATE_RESULT_H_
 
 #include <cstdint>
 #include <string>
@@ -42,4 +42,4 @@ struct TZAUpdateResult {
 
 }  // namespace tessaly::engine
 
-#endif  // TESSALY_ENGINE_UPDATE_RESULT_H_
+#endif  // TESSALY_ENGINE_BASE_UPDATE_RESULT_H_

@@ -2,8 +2,8 @@
 // talks to a window system: every default dialog of the archiver goes
 // through a DialogService, which the program supplies (desktop window,
 // console, or a scripted double in tests).
-#ifndef TESSALY_ENGINE_DIALOG_SERVICE_H_
-#define TESSALY_ENGINE_DIALOG_SERVICE_H_
+#ifndef TESSALY_ENGINE_BASE_DIALOG_SERVICE_H_
+#define TESSALY_ENGINE_BASE_DIALOG_SERVICE_H_
 
 #include <cstdint>
 #include <string>
@@ -93,4 +93,4 @@ void SetDefaultDialogService(DialogService* service);
 
 }  // namespace tessaly::engine
 
-#endif  // TESSALY_ENGINE_DIALOG_SERVICE_H_
+#endif  // TESSALY_ENGINE_BASE_DIALOG_SERVICE_H_

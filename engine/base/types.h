@@ -1,8 +1,8 @@
 // The engine's enumerations. Each is stored in one byte and keeps the
 // ordinal values the archive engine has always used, so that settings saved
 // by number keep their meaning.
-#ifndef TESSALY_ENGINE_TYPES_H_
-#define TESSALY_ENGINE_TYPES_H_
+#ifndef TESSALY_ENGINE_BASE_TYPES_H_
+#define TESSALY_ENGINE_BASE_TYPES_H_
 
 #include <cstdint>
 
@@ -76,4 +76,4 @@ inline constexpr uint16_t kOpenReadWriteDenyNone = 0x42;
 
 }  // namespace tessaly::engine
 
-#endif  // TESSALY_ENGINE_TYPES_H_
+#endif  // TESSALY_ENGINE_BASE_TYPES_H_

@@ -1,4 +1,4 @@
-#include "engine/scripted_dialog_service.h"
+#include "engine/base/scripted_dialog_service.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "engine/za_exception.h"
+#include "engine/base/za_exception.h"
 
 #include <map>
 #include <memory>
@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/component.h"
+#include "engine/base/component.h"
 
 namespace tessaly::engine {
 namespace {
@@ -75,6 +75,34 @@ TEST(EngineCodeTableTest, EveryCodeSelectsItsMessage) {
   }
 }
 
+// The names keep the numbers that messages print and hosts compare.
+TEST(EngineCodeTableTest, NamedCodesKeepTheirNumbers) {
+  const std::map<EngineCode, int> numbers = {
+      {kCodePutItemIndex, 1},        {kCodeGetItemIndex, 2},
+      {kCodeItemPtrIndex, 3},        {kCodeDeleteItemIndex, 4},
+      {kCodeCompressionMode, 5},     {kCodeNoArchiveStream, 6},
+      {kCodeNoOldEntry, 7},          {kCodeNoFileName, 9},
+      {kCodeOpenNoFileName, 10},     {kCodeArchiveNotFound, 12},
+      {kCodeNotOpen, 13},            {kCodeDeleteFile, 27},
+      {kCodeInMemoryCreateOnly, 28}, {kCodeInMemoryNoFileName, 29},
+      {kCodeReadOnly, 32},           {kCodeOpenFile, 33},
+      {kCodeCompressedSize, 34},     {kCodeNoLocalHeader, 35},
+      {kCodeRenameVolume, 36},       {kCodeZip64EndRecord, 40},
+      {kCodeZip64Size, 41},          {kCodeZip64Header, 43},
+      {kCodeMultiVolumeRebuild, 44}, {kCodeVolumeDeclined, 45},
+      {kCodeWriteError, 46},         {kCodeStubTooLarge, 47},
+      {kCodeOpenFailed, 48},         {kCodeMultiVolumeModified, 52},
+      {kCodeDamaged, 57},            {kCodePutItemNames, 58},
+      {kCodeRenameItemNames, 59},    {kCodeDeleteFolder, 60},
+      {kCodeNameTooLong, 61},        {kCodeMultipleTransactions, 62},
+      {kCodeSameName, 63},
+  };
+  for (const auto& [code, number] : numbers) {
+    EXPECT_EQ(static_cast<int>(code), number);
+  }
+  EXPECT_EQ(numbers.size(), 35u) << "two names for one number";
+}
+
 TEST(EngineCodeTableTest, EveryUsedSlotHasTextAndTheSpareSlotsAreEmpty) {
   for (int number = 0; number < 39; ++number) {
     EXPECT_FALSE(EngineMessageText(number).empty()) << "message " << number;
@@ -133,7 +161,7 @@ TEST(EZAExceptionTest, FormattingFillsPlaceholders) {
   EXPECT_EQ(EZAException(41, {"big.dat"}, &zipper).Message(),
             "Zipper: Cannot compress file 'big.dat'. Zip64 mode is not "
             "enabled - Native error: 00041");
-  EXPECT_EQ(EZAException(kSameNameError, {"/d/a.txt", "/d/b/A.txt", "A.txt"},
+  EXPECT_EQ(EZAException(kCodeSameName, {"/d/a.txt", "/d/b/A.txt", "A.txt"},
                          &zipper)
                 .Message(),
             "Zipper: Files \"/d/a.txt\" and \"/d/b/A.txt\" would be stored "

@@ -1,6 +1,6 @@
-#include "engine/options.h"
+#include "engine/base/options.h"
 
-#include "engine/volume_number_info.h"
+#include "engine/base/volume_number_info.h"
 
 namespace tessaly::engine {
 

@@ -1,8 +1,8 @@
 // The component base of the engine: an object with an instance name, owned
 // by a window or created in code. The name (for example "ZipArchiver")
 // prefixes the engine's error messages.
-#ifndef TESSALY_ENGINE_COMPONENT_H_
-#define TESSALY_ENGINE_COMPONENT_H_
+#ifndef TESSALY_ENGINE_BASE_COMPONENT_H_
+#define TESSALY_ENGINE_BASE_COMPONENT_H_
 
 #include <string>
 
@@ -24,4 +24,4 @@ class Component {
 
 }  // namespace tessaly::engine
 
-#endif  // TESSALY_ENGINE_COMPONENT_H_
+#endif  // TESSALY_ENGINE_BASE_COMPONENT_H_

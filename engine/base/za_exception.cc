@@ -1,4 +1,4 @@
-#include "engine/za_exception.h"
+#include "engine/base/za_exception.h"
 
 #include <array>
 #include <string>

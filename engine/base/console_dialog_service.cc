@@ -1,4 +1,4 @@
-#include "engine/console_dialog_service.h"
+#include "engine/base/console_dialog_service.h"
 
 namespace tessaly::engine {
 

@@ -1,7 +1,7 @@
 // A DialogService for tests: records every box it is shown and answers from
 // queues that the test fills beforehand.
-#ifndef TESSALY_ENGINE_SCRIPTED_DIALOG_SERVICE_H_
-#define TESSALY_ENGINE_SCRIPTED_DIALOG_SERVICE_H_
+#ifndef TESSALY_ENGINE_BASE_SCRIPTED_DIALOG_SERVICE_H_
+#define TESSALY_ENGINE_BASE_SCRIPTED_DIALOG_SERVICE_H_
 
 #include <deque>
 #include <optional>
@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/dialog_service.h"
+#include "engine/base/dialog_service.h"
 
 namespace tessaly::engine {
 
@@ -51,4 +51,4 @@ class ScriptedDialogService final : public DialogService {
 
 }  // namespace tessaly::engine
 
-#endif  // TESSALY_ENGINE_SCRIPTED_DIALOG_SERVICE_H_
+#endif  // TESSALY_ENGINE_BASE_SCRIPTED_DIALOG_SERVICE_H_

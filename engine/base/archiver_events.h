@@ -1,14 +1,14 @@
 // The archiver's events. Every handler receives the archiver as Sender;
 // "var" parameters are references the handler may change. Volume numbers
 // handed to handlers count from 1; progress values are percentages 0..100.
-#ifndef TESSALY_ENGINE_ARCHIVER_EVENTS_H_
-#define TESSALY_ENGINE_ARCHIVER_EVENTS_H_
+#ifndef TESSALY_ENGINE_BASE_ARCHIVER_EVENTS_H_
+#define TESSALY_ENGINE_BASE_ARCHIVER_EVENTS_H_
 
 #include <cstdint>
 #include <functional>
 #include <string>
 
-#include "engine/types.h"
+#include "engine/base/types.h"
 
 namespace tessaly::engine {
 
@@ -60,4 +60,4 @@ using TZAOnExtractFileEvent =
 
 }  // namespace tessaly::engine
 
-#endif  // TESSALY_ENGINE_ARCHIVER_EVENTS_H_
+#endif  // TESSALY_ENGINE_BASE_ARCHIVER_EVENTS_H_

@@ -1,11 +1,11 @@
 // The archiver's two nested option objects. Each archiver owns one of each
 // for its whole life; applications set their fields.
-#ifndef TESSALY_ENGINE_OPTIONS_H_
-#define TESSALY_ENGINE_OPTIONS_H_
+#ifndef TESSALY_ENGINE_BASE_OPTIONS_H_
+#define TESSALY_ENGINE_BASE_OPTIONS_H_
 
 #include <cstdint>
 
-#include "engine/types.h"
+#include "engine/base/types.h"
 
 namespace tessaly::engine {
 
@@ -56,4 +56,4 @@ class TZASpanningOptions {
 
 }  // namespace tessaly::engine
 
-#endif  // TESSALY_ENGINE_OPTIONS_H_
+#endif  // TESSALY_ENGINE_BASE_OPTIONS_H_

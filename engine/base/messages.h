@@ -1,7 +1,7 @@
 // The engine's fixed prompt texts and the one printf-like formatter that
 // fills every message of the engine (prompts, exception texts).
-#ifndef TESSALY_ENGINE_MESSAGES_H_
-#define TESSALY_ENGINE_MESSAGES_H_
+#ifndef TESSALY_ENGINE_BASE_MESSAGES_H_
+#define TESSALY_ENGINE_BASE_MESSAGES_H_
 
 #include <concepts>
 #include <cstdint>
@@ -99,4 +99,4 @@ inline std::string FormatMessage(std::string_view format,
 
 }  // namespace tessaly::engine
 
-#endif  // TESSALY_ENGINE_MESSAGES_H_
+#endif  // TESSALY_ENGINE_BASE_MESSAGES_H_
