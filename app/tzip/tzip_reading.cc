@@ -7,14 +7,12 @@
 
 #include "app/tzip/extract_path.h"
 #include "app/tzip/tzip.h"
+#include "engine/archive_reader.h"
 #include "engine/archiver.h"
-#include "engine/directory/dir_manager.h"
-#include "engine/entries/archive_join.h"
-#include "engine/entries/archive_volume_namer.h"
-#include "engine/entries/entry_reader.h"
 #include "engine/io/mask.h"
 #include "engine/volumes/volume_naming.h"
 #include "engine/volumes/volume_reader.h"
+#include "platform/dos_time.h"
 #include "platform/exception.h"
 #include "platform/file_stream.h"
 #include "platform/path.h"
@@ -23,7 +21,7 @@ namespace tessaly::app {
 
 namespace {
 
-using engine::TDirItem;
+using engine::EntryInfo;
 using engine::TZipArchiver;
 
 // The archive open for reading, with its volumes.
@@ -70,31 +68,30 @@ class OpenArchive {
           first(false) + " ... or " + first(true) +
           " ...) are not in its folder");
     }
-    volumes_ = std::make_unique<engine::VolumeReader>(
-        env, last, engine::ArchiveVolumeNamer(zip_, last));
+    reader_ = std::make_unique<engine::TZAArchiveReader>(zip_);
   }
   ~OpenArchive() { zip_.Close(); }
 
   // Whether the directory was rebuilt from the local headers because the
   // archive's own was missing or damaged; says so on `err`.
   bool ReportRecovery(std::ostream& err) {
-    if (zip_.DirManager->EndRecordPosition >= 0) return false;
+    if (!reader_->DirectoryRebuilt()) return false;
+    const int32_t count = reader_->EntryCount();
     err << "tzip: " << zip_.FileName
         << ": no usable central directory (the archive is damaged or cut "
            "short); "
-        << dir().Count() << (dir().Count() == 1 ? " entry" : " entries")
+        << count << (count == 1 ? " entry" : " entries")
         << " found from their local headers\n";
     return true;
   }
 
   TZipArchiver& zip() { return zip_; }
-  const engine::TZADirArray& dir() { return zip_.DirManager->Dir; }
-  engine::VolumeReader& volumes() { return *volumes_; }
+  engine::TZAArchiveReader& reader() { return *reader_; }
 
  private:
   TZipArchiver zip_;
   std::string missing_;
-  std::unique_ptr<engine::VolumeReader> volumes_;
+  std::unique_ptr<engine::TZAArchiveReader> reader_;
 };
 
 // The archive `name` open for reading; null when it cannot be opened, with
@@ -111,13 +108,13 @@ std::unique_ptr<OpenArchive> OpenOrReport(const std::string& name,
   }
 }
 
-std::string EntryLine(const TDirItem& item, const std::string& verdict) {
-  return item.StoredName + ": " + verdict + "\n";
+std::string EntryLine(const EntryInfo& entry, const std::string& verdict) {
+  return entry.Name + ": " + verdict + "\n";
 }
 
-bool IsFolderEntry(const TDirItem& item) {
-  const std::string& name = item.StoredName;
-  return item.IsFolder() ||
+bool IsFolderEntry(const EntryInfo& entry) {
+  const std::string& name = entry.Name;
+  return entry.IsFolder() ||
          (!name.empty() && (name.back() == '/' || name.back() == '\\'));
 }
 
@@ -206,14 +203,14 @@ constexpr const char* kKept = "exists, kept";
 
 // Extracts one entry below `root`; returns its verdict: kExtracted, kKept,
 // or what went wrong.
-std::string ExtractEntry(OpenArchive& archive, const TDirItem& item,
-                         const std::string& root, const std::string& password,
+std::string ExtractEntry(engine::TZAArchiveReader& reader, int32_t index,
+                         const EntryInfo& entry, const std::string& root, const std::string& password,
                          bool overwrite, platform::Env& env) {
   const std::optional<std::vector<std::string>> parts =
-      SafeExtractParts(item.StoredName);
+      SafeExtractParts(entry.Name);
   if (!parts) return "refused: the name leads outside the target folder";
   std::string why;
-  if (IsFolderEntry(item)) {
+  if (IsFolderEntry(entry)) {
     if (!MakeFolders(env, root, *parts, parts->size(), why)) return why;
     return kExtracted;
   }
@@ -227,16 +224,15 @@ std::string ExtractEntry(OpenArchive& archive, const TDirItem& item,
   TemporaryFile temporary(env, *folder);
   platform::Stream* stream = temporary.stream();
   if (stream == nullptr) return "cannot create a file in " + *folder;
-  const engine::EntryReadResult result = engine::ReadEntry(
-      archive.volumes(), item, password,
+  const engine::EntryReadResult result = reader.ReadEntry(
+      index, password,
       [stream](const uint8_t* data, size_t size) {
         return stream->Write(data, static_cast<int64_t>(size)) ==
                static_cast<int64_t>(size);
       });
   if (!result.ok()) return result.message + "; not extracted";
   if (!temporary.Publish(target, overwrite)) return "cannot write " + target;
-  env.SetFileAge(target, (uint32_t{item.header.mod_date} << 16) |
-                             item.header.mod_time);
+  env.SetFileAge(target, platform::EncodeDosDateTime(entry.Modified));
   return kExtracted;
 }
 
@@ -248,17 +244,17 @@ int RunTest(const TzipOptions& options, std::ostream& out, std::ostream& err,
       OpenOrReport(options.archive, env, dialogs, err);
   if (archive == nullptr) return kTzipFailed;
   const bool recovered = archive->ReportRecovery(err);
-  const engine::TZADirArray& dir = archive->dir();
+  engine::TZAArchiveReader& reader = archive->reader();
   const std::string password = options.password.value_or("");
+  const int32_t count = reader.EntryCount();
   int32_t failed = 0;
-  for (int32_t i = 0; i < dir.Count(); ++i) {
-    const TDirItem& item = dir.ItemPtr(i);
-    const engine::EntryReadResult result =
-        engine::ReadEntry(archive->volumes(), item, password, {});
+  for (int32_t i = 0; i < count; ++i) {
+    const EntryInfo entry = reader.Entry(i);
+    const engine::EntryReadResult result = reader.ReadEntry(i, password, {});
     if (!result.ok()) ++failed;
-    out << EntryLine(item, result.ok() ? "OK" : result.message);
+    out << EntryLine(entry, result.ok() ? "OK" : result.message);
   }
-  out << dir.Count() << (dir.Count() == 1 ? " entry" : " entries")
+  out << count << (count == 1 ? " entry" : " entries")
       << " tested, ";
   if (failed == 0) {
     out << "all OK\n";
@@ -281,18 +277,18 @@ int RunExtract(const TzipOptions& options, std::ostream& out,
     return kTzipFailed;
   }
   const bool recovered = archive->ReportRecovery(err);
-  const engine::TZADirArray& dir = archive->dir();
+  engine::TZAArchiveReader& reader = archive->reader();
   const std::string password = options.password.value_or("");
   int32_t matched = 0;
   int32_t extracted = 0;
   int32_t failed = 0;
   int32_t kept = 0;
-  for (int32_t i = 0; i < dir.Count(); ++i) {
-    const TDirItem& item = dir.ItemPtr(i);
-    if (!MatchesAny(item.StoredName, options.masks)) continue;
+  for (int32_t i = 0; i < reader.EntryCount(); ++i) {
+    const EntryInfo entry = reader.Entry(i);
+    if (!MatchesAny(entry.Name, options.masks)) continue;
     ++matched;
     const std::string verdict =
-        ExtractEntry(*archive, item, root, password, options.overwrite, env);
+        ExtractEntry(reader, i, entry, root, password, options.overwrite, env);
     if (verdict == kExtracted) {
       ++extracted;
     } else if (verdict == kKept) {
@@ -300,7 +296,7 @@ int RunExtract(const TzipOptions& options, std::ostream& out,
     } else {
       ++failed;
     }
-    out << EntryLine(item, verdict);
+    out << EntryLine(entry, verdict);
   }
   if (matched == 0) {
     err << "tzip: nothing to do: no entry matches\n";
@@ -344,8 +340,7 @@ int RunJoin(const TzipOptions& options, std::ostream& out, std::ostream& err,
     return kTzipFailed;
   }
   try {
-    engine::JoinArchive(archive->volumes(), archive->dir(),
-                        archive->zip().DirManager->Comment, *temporary.stream());
+    archive->reader().Join(*temporary.stream());
     if (!temporary.stream()->Flush()) throw platform::EWriteError();
   } catch (const platform::Exception& e) {
     err << e.ClassName() << ": " << e.what() << "\n";

@@ -2,16 +2,14 @@
 // probed, its directory loaded (or rebuilt from local headers), every entry
 // looked up by name and read back by the entry reader (decrypted with a
 // fixed password where encrypted, inflated and checked), and the archive
-// closed. Nothing may crash, hang, read
-// out of bounds or allocate without bound; engine errors are expected.
+// closed. Nothing may crash, hang, read out of bounds or allocate without
+// bound; engine errors are expected.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "engine/archive_reader.h"
 #include "engine/archiver.h"
-#include "engine/entries/archive_volume_namer.h"
-#include "engine/entries/entry_reader.h"
-#include "engine/volumes/volume_reader.h"
 #include "engine/base/scripted_dialog_service.h"
 #include "platform/exception.h"
 #include "platform/testing/mem_env.h"
@@ -37,18 +35,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       dir.FindName(name, index);
       (void)dir.ItemPtr(i).CompressedSize();
     }
-    const int32_t last = zip.LastVolumeNumber();
-    engine::VolumeReader volumes(env, last,
-                                 engine::ArchiveVolumeNamer(zip, last));
+    engine::TZAArchiveReader reader(zip);
     // Small inputs may inflate a thousandfold: each entry stops after
     // 16 MiB, which keeps a run fast without hiding the reader's own limits.
-    for (int32_t i = 0; i < dir.Count(); ++i) {
+    for (int32_t i = 0; i < reader.EntryCount(); ++i) {
       uint64_t taken = 0;
-      engine::ReadEntry(volumes, dir.ItemPtr(i), "pw",
-                        [&taken](const uint8_t*, size_t n) {
-                          taken += n;
-                          return taken < (16u << 20);
-                        });
+      reader.ReadEntry(i, "pw", [&taken](const uint8_t*, size_t n) {
+        taken += n;
+        return taken < (16u << 20);
+      });
     }
   } catch (const platform::Exception&) {
     // Damaged input is reported through exceptions: fine.
