@@ -110,6 +110,18 @@ const char* TzipUsage() {
          "entry matched. --join: 0 when OUTPUT was written, else 1.\n";
 }
 
+OtherArgument TakeOtherArgument(const std::vector<std::string>& args, size_t i,
+                                std::vector<std::string>& positional) {
+  const std::string& arg = args[i];
+  if (arg == "--") {
+    positional.insert(positional.end(), args.begin() + i + 1, args.end());
+    return OtherArgument::kEnd;
+  }
+  if (arg.size() > 1 && arg[0] == '-') return OtherArgument::kUnknown;
+  positional.push_back(arg);
+  return OtherArgument::kPositional;
+}
+
 std::optional<TzipOptions> ParseTzipArguments(const std::vector<std::string>& args,
                                               std::string& error) {
   if (!args.empty() && IsReadingMode(args[0])) {
@@ -201,14 +213,13 @@ std::optional<TzipOptions> ParseTzipArguments(const std::vector<std::string>& ar
     } else if (arg == "--version") {
       options.command = TzipCommand::kVersion;
       return options;
-    } else if (arg == "--") {
-      positional.insert(positional.end(), args.begin() + i + 1, args.end());
-      break;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      error = "unknown option: " + arg;
-      return std::nullopt;
     } else {
-      positional.push_back(arg);
+      const OtherArgument other = TakeOtherArgument(args, i, positional);
+      if (other == OtherArgument::kEnd) break;
+      if (other == OtherArgument::kUnknown) {
+        error = "unknown option: " + arg;
+        return std::nullopt;
+      }
     }
   }
   if (positional.empty()) {

@@ -61,6 +61,14 @@ struct TzipOptions {
 std::optional<TzipOptions> ParseTzipArguments(const std::vector<std::string>& args,
                                               std::string& error);
 
+// An argument that no option of the command line took: "--" ends the
+// options (kEnd; the arguments after it go to `positional`), another one
+// beginning with "-" is unknown (kUnknown), anything else goes to
+// `positional` (kPositional).
+enum class OtherArgument { kPositional, kEnd, kUnknown };
+OtherArgument TakeOtherArgument(const std::vector<std::string>& args, size_t i,
+                                std::vector<std::string>& positional);
+
 // Whether `first` (argv[1]) selects a mode that reads an archive back:
 // -t, -x or --join. (-x elsewhere on the line leaves files out.)
 bool IsReadingMode(const std::string& first);

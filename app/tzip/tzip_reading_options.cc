@@ -38,14 +38,13 @@ std::optional<TzipOptions> ParseReadingArguments(
       options.overwrite = true;
     } else if (arg == "-q") {
       options.verbosity = TzipVerbosity::kQuiet;
-    } else if (arg == "--") {
-      positional.insert(positional.end(), args.begin() + i + 1, args.end());
-      break;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      error = "option " + arg + " does not go with " + mode;
-      return std::nullopt;
     } else {
-      positional.push_back(arg);
+      const OtherArgument other = TakeOtherArgument(args, i, positional);
+      if (other == OtherArgument::kEnd) break;
+      if (other == OtherArgument::kUnknown) {
+        error = "option " + arg + " does not go with " + mode;
+        return std::nullopt;
+      }
     }
   }
   if (positional.empty()) {
