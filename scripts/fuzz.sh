@@ -5,8 +5,9 @@
 # stubbed copies of them, and the kept regression inputs, and runs each
 # target for a bounded time under a memory limit. Fails on any finding.
 #
-#   open_archive_fuzzer      opening arbitrary bytes must not crash, hang or
-#                            allocate without bound
+#   open_archive_fuzzer      opening arbitrary bytes and reading every entry
+#                            back must not crash, hang or allocate without
+#                            bound
 #   update_roundtrip_fuzzer  adding an entry must keep every entry listed
 #
 #   scripts/fuzz.sh [SECONDS_PER_TARGET] [TZIP]
