@@ -8,7 +8,9 @@ namespace tessaly::engine {
 TZAArchiveReader::TZAArchiveReader(TZABaseArchiver& archiver)
     : archiver_(archiver),
       volumes_(archiver.env(), archiver.LastVolumeNumber(),
-               ArchiveVolumeNamer(archiver, archiver.LastVolumeNumber())) {}
+               ArchiveVolumeNamer(archiver.env(), archiver.FileName,
+                                  archiver.Naming(),
+                                  archiver.LastVolumeNumber())) {}
 
 EntryReadResult TZAArchiveReader::ReadEntry(int32_t index,
                                             std::string_view password,

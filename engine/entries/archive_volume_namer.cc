@@ -1,16 +1,15 @@
 #include "engine/entries/archive_volume_namer.h"
 
-#include <string>
-
 namespace tessaly::engine {
 
-VolumeReader::VolumeNamer ArchiveVolumeNamer(DirOwner& owner,
+VolumeReader::VolumeNamer ArchiveVolumeNamer(platform::Env& env,
+                                             const std::string& archive,
+                                             const VolumeNaming& naming,
                                              int32_t last_volume) {
-  return [&owner, last_volume](int32_t number) {
-    if (owner.CurrentSpanningMode() == smNone) return owner.ArchiveFileName();
-    return owner.VolumeName(owner.ArchiveFileName(),
-                            number >= last_volume ? -1 : number,
-                            /*try_other=*/true);
+  return [&env, archive, naming, last_volume](int32_t number) {
+    if (naming.mode == smNone) return archive;
+    return FindVolumeFileName(env, archive, number >= last_volume ? -1 : number,
+                              naming);
   };
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/file_stream.h"
 
 namespace tessaly::engine {
 
@@ -50,7 +49,7 @@ void VolumeReader::Open(int32_t volume) {
     volume_ = -1;
     throw EVolumeMissing(volume, name);
   }
-  owned_ = std::make_unique<platform::FileStream>(std::move(file));
+  owned_ = std::move(file);
   stream_ = owned_.get();
   volume_ = volume;
 }
