@@ -217,6 +217,21 @@ void VolumeSequence::StartNext(TZAVolumeNumberInfo& info,
   Create(info, room_needed);
 }
 
+void VolumeSequence::MakeWay(const std::string& name) {
+  if (!env_.FileExists(name)) return;
+  if (undo_.Recording()) {
+    std::string aside =
+        env_.TempFileName(platform::ExtractFilePath(name), "TZV");
+    // The temporary name is created as a file; renaming needs it free.
+    if (!aside.empty() && env_.RemoveFile(aside) &&
+        env_.RenameFile(name, aside)) {
+      undo_.SetAside(name, aside);
+      return;
+    }
+  }
+  env_.RemoveFile(name);
+}
+
 bool VolumeSequence::Rename(const std::string& from, const std::string& to) {
   if (!env_.RenameFile(from, to)) return false;
   if (undo_.Recording()) undo_.Renamed(from, to);
@@ -333,7 +348,7 @@ void VolumeSequence::FinishLastVolume() {
   const std::string final_name = VolumeFileName(archive, -1, host_.Naming());
   if (current.empty() || current == archive || current == final_name) return;
   stream_.reset();
-  if (env_.FileExists(final_name)) env_.RemoveFile(final_name);
+  MakeWay(final_name);
   const bool renamed = Rename(current, final_name);
   const std::string open_name = renamed ? final_name : current;
   auto reopened = platform::OpenStream(env_, open_name, kOpenReadWriteDenyNone);
