@@ -9,7 +9,7 @@ namespace tessaly::engine {
 
 namespace {
 
-constexpr int32_t kWriteError = 46;
+constexpr int32_t kStubWriteError = 46;
 constexpr int32_t kStubTooLargeError = 47;
 
 }  // namespace
@@ -53,7 +53,7 @@ void TZADirManager::CopyStub() {
   }
   if (Stream == nullptr) return;
   if (!Stream->SetSize(0) || Stream->Seek(0) != 0) {
-    throw EZAException(kWriteError, Owner.OwnerComponent());
+    throw EZAException(kStubWriteError, Owner.OwnerComponent());
   }
   stub.Seek(0);
   Stream->CopyFrom(stub, size);
