@@ -13,14 +13,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-# Compilers and libraries of the Linux builds.
+# Compilers and libraries of the Linux builds; configuring them needs
+# python3 too (the layer check of the test suite).
 build_packages=(
-  build-essential cmake ninja-build pkg-config ccache
+  build-essential cmake ninja-build pkg-config ccache python3
   zlib1g-dev libgtest-dev libbenchmark-dev libfltk1.3-dev
 )
 packages=(
   "${build_packages[@]}"
-  zip unzip p7zip-full python3 time
+  zip unzip p7zip-full time
   # Checks of the Debian package: dpkg-shlibdeps (dpkg-dev, with
   # build-essential) needs file; the manual pages and the desktop entry
   # are checked with groff and desktop-file-validate.
