@@ -1,0 +1,246 @@
+#include "engine/io/parallel_deflate.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "engine/io/compression_error.h"
+#include "engine/io/deflate_adapter.h"
+#include "platform/memory_stream.h"
+
+namespace tessaly::engine {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// What the serial deflate adapter writes for `data`, and its CRC register.
+struct Compressed {
+  Bytes data;
+  uint32_t crc_register = 0xFFFFFFFF;
+};
+
+Compressed Serial(const Bytes& data, uint8_t level) {
+  platform::MemoryStream source{std::span<const uint8_t>(data)};
+  platform::MemoryStream output;
+  CompressCounters counters;
+  NoCompressProgress progress;
+  CompressEntry(source, static_cast<int64_t>(data.size()), output, level, 8, "",
+                counters, progress);
+  return {Bytes(output.bytes().begin(), output.bytes().end()), counters.crc};
+}
+
+// Cuts `data` into the adapter's blocks for `level` and submits them to
+// `unit` as one entry, taking results whenever the unit is full; taken
+// blocks go to `taken` in order.
+void SubmitEntry(ParallelDeflate& unit, const Bytes& data, uint8_t level,
+                 std::vector<DeflatedBlock>& taken) {
+  unit.BeginEntry(level);
+  const size_t block = static_cast<size_t>(DeflateBlockSize(level));
+  for (size_t at = 0; at < data.size(); at += block) {
+    while (unit.Full()) taken.push_back(unit.TakeNext());
+    const size_t n = std::min(block, data.size() - at);
+    unit.Submit(Bytes(data.begin() + at, data.begin() + at + n),
+                at + n == data.size());
+  }
+}
+
+// Joins the blocks of one entry as the entry writer does.
+Compressed Join(const std::vector<DeflatedBlock>& blocks) {
+  Compressed out;
+  for (const DeflatedBlock& b : blocks) {
+    out.data.insert(out.data.end(), b.data.begin(), b.data.end());
+    out.crc_register = AppendBlockCrc(out.crc_register, b.crc, b.source_size);
+  }
+  return out;
+}
+
+Compressed Parallel(const Bytes& data, uint8_t level, int threads) {
+  ParallelDeflate unit(threads);
+  std::vector<DeflatedBlock> taken;
+  SubmitEntry(unit, data, level, taken);
+  while (unit.InFlight() > 0) taken.push_back(unit.TakeNext());
+  return Join(taken);
+}
+
+uint32_t NextRandom(uint32_t& x) {
+  x = x * 1103515245 + 12345;
+  return x >> 8;
+}
+
+// Comma-separated records with repeating fields.
+Bytes Records(size_t n) {
+  Bytes out;
+  uint32_t x = 7;
+  for (int i = 0; out.size() < n; ++i) {
+    const std::string row = std::to_string(100000 + i) + ",customer-" +
+                            std::to_string(NextRandom(x) % 500) + "," +
+                            std::to_string(NextRandom(x) % 100000) + ";\n";
+    out.insert(out.end(), row.begin(), row.end());
+  }
+  out.resize(n);
+  return out;
+}
+
+// Words of 1-9 letters from a vocabulary of a thousand: matches of every
+// length and distance.
+Bytes Text(size_t n) {
+  std::vector<std::string> words(1000);
+  uint32_t x = 11;
+  for (std::string& w : words) {
+    const size_t length = 1 + NextRandom(x) % 9;
+    while (w.size() < length)
+      w.push_back(static_cast<char>('a' + NextRandom(x) % 26));
+    w.push_back(NextRandom(x) % 12 ? ' ' : '\n');
+  }
+  Bytes out;
+  while (out.size() < n) {
+    const std::string& w = words[NextRandom(x) % words.size()];
+    out.insert(out.end(), w.begin(), w.end());
+  }
+  out.resize(n);
+  return out;
+}
+
+// Mostly noise with rare short repeats.
+Bytes NearRandom(size_t n) {
+  Bytes out(n);
+  uint32_t x = 3;
+  for (size_t i = 0; i < n; ++i) {
+    out[i] = i > 64 && NextRandom(x) % 16 == 0
+                 ? out[i - 61]
+                 : static_cast<uint8_t>(NextRandom(x));
+  }
+  return out;
+}
+
+// An 8-bit image: gradients with a little noise, rows 1000 bytes wide.
+Bytes Image(size_t n) {
+  Bytes out(n);
+  uint32_t x = 5;
+  for (size_t i = 0; i < n; ++i) {
+    const size_t col = i % 1000, row = i / 1000;
+    out[i] = static_cast<uint8_t>((col * 3 + row) / 7 + NextRandom(x) % 3);
+  }
+  return out;
+}
+
+// The first `n` bytes of a sample made once by `make` (the samples are
+// generated at their largest size once: the test code is not optimised).
+Bytes Prefix(Bytes (*make)(size_t), size_t n) {
+  constexpr size_t kLargest = 3 * 1536 * 1024;
+  static std::vector<std::pair<Bytes (*)(size_t), Bytes>> made;
+  for (const auto& [maker, bytes] : made) {
+    if (maker == make) return Bytes(bytes.begin(), bytes.begin() + n);
+  }
+  made.emplace_back(make, make(kLargest));
+  return Prefix(make, n);
+}
+
+// Every level, several data kinds and sizes around the block size: the
+// parallel unit writes the serial adapter's bytes and CRC. The thread count
+// changes only who compresses which block, so the input of many blocks is
+// run at 1, 2 and 4 threads and the others at 2.
+TEST(ParallelDeflateTest, WritesTheSerialBytesAtEveryLevelAndThreadCount) {
+  for (int level = 0; level <= 9; ++level) {
+    const auto lv = static_cast<uint8_t>(level);
+    const size_t block = static_cast<size_t>(DeflateBlockSize(lv));
+    const std::vector<std::pair<std::string, Bytes>> inputs = {
+        {"empty", {}},
+        {"one byte", {0x41}},
+        {"less than a block", Prefix(Text, block / 3)},
+        {"exactly one block", Prefix(Image, block)},
+        {"one block and a byte", Prefix(Records, block + 1)},
+        {"a byte short of two blocks", Prefix(NearRandom, 2 * block - 1)},
+        {"many blocks", Prefix(Text, 2 * block + 777)},
+    };
+    for (const auto& [name, data] : inputs) {
+      const Compressed serial = Serial(data, lv);
+      const bool many = data.size() > 2 * block;
+      for (int threads : many ? std::vector{1, 2, 4} : std::vector{2}) {
+        SCOPED_TRACE(name + ", level " + std::to_string(level) + ", " +
+                     std::to_string(threads) + " threads");
+        const Compressed parallel = Parallel(data, lv, threads);
+        ASSERT_EQ(parallel.crc_register, serial.crc_register);
+        ASSERT_EQ(parallel.data.size(), serial.data.size());
+        ASSERT_TRUE(parallel.data == serial.data);
+      }
+    }
+  }
+}
+
+// Entries of different levels back to back in one unit, with few blocks in
+// flight: the results come back in submission order, each entry's bytes as
+// the serial adapter writes them, the in-order levels included.
+TEST(ParallelDeflateTest, KeepsEntriesApartWhenSeveralAreInFlight) {
+  struct Entry {
+    uint8_t level;
+    Bytes data;
+  };
+  const std::vector<Entry> entries = {
+      {1, Prefix(Text, 1300000)},  {9, Prefix(Records, 900000)},
+      {2, Prefix(Image, 1100000)}, {6, {0x00}},
+      {3, Prefix(Records, 40000)}, {5, Prefix(NearRandom, 2200000)},
+      {1, Prefix(Image, 600000)}};
+  for (int max_in_flight : {1, 3, 8}) {
+    ParallelDeflate unit(2, max_in_flight);
+    std::vector<DeflatedBlock> taken;
+    for (const Entry& e : entries) SubmitEntry(unit, e.data, e.level, taken);
+    while (unit.InFlight() > 0) taken.push_back(unit.TakeNext());
+
+    size_t at = 0;
+    for (const Entry& e : entries) {
+      std::vector<DeflatedBlock> own;
+      do {
+        own.push_back(std::move(taken[at++]));
+      } while (!own.back().last);
+      const Compressed serial = Serial(e.data, e.level);
+      EXPECT_TRUE(Join(own).data == serial.data)
+          << "level " << int{e.level} << ", " << max_in_flight << " in flight";
+      EXPECT_EQ(Join(own).crc_register, serial.crc_register);
+    }
+    EXPECT_EQ(at, taken.size());
+  }
+}
+
+// A zlib failure comes back from TakeNext as ECompressionError, for the
+// failing block and every later block of an in-order entry; after Discard
+// the unit compresses the next entry as if nothing had happened.
+TEST(ParallelDeflateTest, ReportsFailuresAndRecoversAfterDiscard) {
+  ParallelDeflate unit(2);
+  unit.BeginEntry(10);  // a level zlib refuses
+  unit.Submit(Prefix(Text, 1000), false);
+  unit.Submit(Prefix(Text, 1000), true);
+  EXPECT_THROW(unit.TakeNext(), ECompressionError);
+  EXPECT_THROW(unit.TakeNext(), ECompressionError);
+
+  const Bytes data = Prefix(Records, 3 * 512 * 1024);
+  std::vector<DeflatedBlock> taken;
+  SubmitEntry(unit, data, 2, taken);  // stops while blocks are in flight
+  unit.Discard();
+  EXPECT_EQ(unit.InFlight(), 0);
+  taken.clear();
+  SubmitEntry(unit, data, 2, taken);
+  while (unit.InFlight() > 0) taken.push_back(unit.TakeNext());
+  EXPECT_TRUE(Join(taken).data == Serial(data, 2).data);
+}
+
+// Destroying the unit with blocks queued, running and done stops and joins
+// its workers without compressing the rest.
+TEST(ParallelDeflateTest, DestructorJoinsWithBlocksInFlight) {
+  const Bytes data = Prefix(Text, 8 * 500000);
+  for (uint8_t level : {1, 9}) {
+    ParallelDeflate unit(2, 8);
+    std::vector<DeflatedBlock> taken;
+    unit.BeginEntry(level);
+    for (int i = 0; i < 8; ++i) {
+      unit.Submit(
+          Bytes(data.begin() + i * 500000, data.begin() + (i + 1) * 500000),
+          i == 7);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tessaly::engine
