@@ -8,10 +8,13 @@
 #include <algorithm>
 #include <memory>
 #include <optional>
+#include <span>
+#include <vector>
 
 #include "engine/format/crc32.h"
 #include "engine/io/compression_error.h"
 #include "engine/io/deflate_block.h"
+#include "engine/io/parallel_deflate.h"
 
 namespace tessaly::engine {
 
@@ -26,15 +29,131 @@ int64_t DeflateOutputBufferSize(int64_t n) {
   return (size + 255) / 256 * 256;
 }
 
+namespace {
+
+// Produces the output of an entry's blocks one after the other: reads the
+// block's source bytes, feeds them to the CRC register and returns the
+// bytes to write (for deflate data without the zlib header and trailer).
+class BlockProducer {
+ public:
+  virtual ~BlockProducer() = default;
+
+  // The next block: `n` source bytes, the entry's last when `last`. Returns
+  // false when the source delivers fewer than `n` bytes. Otherwise `out`
+  // holds the bytes to write, writable in place and valid until the next
+  // call; `crc_register` has taken the source bytes when `update_crc`.
+  virtual bool Produce(int64_t n, bool last, bool update_crc,
+                       uint32_t& crc_register, std::span<uint8_t>& out) = 0;
+};
+
+// Reads and compresses each block on the calling thread, on the entry's one
+// deflate stream; stored data is passed through.
+class SerialBlocks final : public BlockProducer {
+ public:
+  SerialBlocks(platform::Stream& source, int64_t buffer_size, z_stream& stream,
+               bool deflating)
+      : source_(source),
+        input_(std::make_unique_for_overwrite<uint8_t[]>(
+            static_cast<size_t>(buffer_size))),
+        stream_(stream),
+        deflating_(deflating) {}
+
+  bool Produce(int64_t n, bool last, bool update_crc, uint32_t& crc_register,
+               std::span<uint8_t>& out) override {
+    if (source_.Read(input_.get(), n) != n) return false;
+    if (update_crc) crc_register = UpdateCrc(crc_register, input_.get(), n);
+    if (!deflating_) {
+      out = {input_.get(), static_cast<size_t>(n)};
+      return true;
+    }
+    chunk_ = DeflateBlock(stream_, input_.get(), n, last);
+    if (first_) {
+      chunk_.offset = kZlibHeaderSize;
+      chunk_.length -= kZlibHeaderSize;
+      first_ = false;
+    }
+    // Nothing follows the trailer, so dropping it before encryption leaves
+    // every written byte as it would be had it been encrypted along.
+    if (last) chunk_.length -= kAdlerTrailerSize;
+    out = {chunk_.data + chunk_.offset, static_cast<size_t>(chunk_.length)};
+    return true;
+  }
+
+ private:
+  platform::Stream& source_;
+  std::unique_ptr<uint8_t[]> input_;
+  z_stream& stream_;
+  const bool deflating_;
+  bool first_ = true;
+  DeflateChunk chunk_;
+};
+
+// Reads blocks ahead on the calling thread and has the parallel compressor's
+// workers deflate them. The source is read ahead of the progress calls,
+// which stay where the serial loop makes them: a short read found ahead
+// counts only when its block is asked for, and the blocks read ahead of an
+// early stop are dropped.
+class ParallelBlocks final : public BlockProducer {
+ public:
+  ParallelBlocks(platform::Stream& source, int64_t source_size,
+                 int64_t block_size, uint8_t level, ParallelDeflate& unit)
+      : source_(source),
+        source_size_(source_size),
+        block_size_(block_size),
+        unit_(unit) {
+    unit_.BeginEntry(level);
+  }
+  ~ParallelBlocks() override {
+    if (unit_.InFlight() > 0) unit_.Discard();
+  }
+
+  bool Produce(int64_t /*n*/, bool /*last*/, bool update_crc,
+               uint32_t& crc_register, std::span<uint8_t>& out) override {
+    ReadAhead();
+    if (unit_.InFlight() == 0) return false;  // this block's read was short
+    block_ = unit_.TakeNext();
+    ReadAhead();
+    if (update_crc) {
+      crc_register =
+          AppendBlockCrc(crc_register, block_.crc, block_.source_size);
+    }
+    out = block_.data;
+    return true;
+  }
+
+ private:
+  void ReadAhead() {
+    while (!short_read_ && read_ < source_size_ && !unit_.Full()) {
+      const int64_t n = std::min(block_size_, source_size_ - read_);
+      std::vector<uint8_t> block(static_cast<size_t>(n));
+      if (source_.Read(block.data(), n) != n) {
+        short_read_ = true;
+        return;
+      }
+      read_ += n;
+      unit_.Submit(std::move(block), read_ == source_size_);
+    }
+  }
+
+  platform::Stream& source_;
+  const int64_t source_size_;
+  const int64_t block_size_;
+  ParallelDeflate& unit_;
+  int64_t read_ = 0;
+  bool short_read_ = false;
+  DeflatedBlock block_;
+};
+
+}  // namespace
+
 void CompressEntry(platform::Stream& source, int64_t source_size,
                    platform::Stream& output, uint8_t level, uint16_t method,
                    std::string_view password, CompressCounters& counters,
-                   CompressProgress& progress, HeaderRandom* random) {
+                   CompressProgress& progress, HeaderRandom* random,
+                   ParallelDeflate* parallel) {
   const int64_t block_size = DeflateBlockSize(level);
   const int64_t buffer_size =
       std::max<int64_t>(0, std::min(block_size, source_size));
-  auto input = std::make_unique_for_overwrite<uint8_t[]>(
-      static_cast<size_t>(buffer_size));
 
   DeflateStream deflater(level, DeflateFraming::kZlib);
   const bool deflating = method == 8;
@@ -50,9 +169,17 @@ void CompressEntry(platform::Stream& source, int64_t source_size,
     counters.compressed_size += kEncryptionHeaderSize;
   }
 
+  std::optional<SerialBlocks> serial;
+  std::optional<ParallelBlocks> ahead;
+  BlockProducer* blocks;
+  if (parallel != nullptr && deflating) {
+    blocks = &ahead.emplace(source, source_size, block_size, level, *parallel);
+  } else {
+    blocks = &serial.emplace(source, buffer_size, deflater.get(), deflating);
+  }
+
   progress.Start(source_size);
   bool stopped_early = false;
-  bool first_block = true;
   while (counters.bytes_processed < source_size) {
     progress.BeforeBlock(counters.bytes_processed, source_size);
     if (progress.Cancelled()) {
@@ -61,41 +188,21 @@ void CompressEntry(platform::Stream& source, int64_t source_size,
     }
     const int64_t n =
         std::min(block_size, source_size - counters.bytes_processed);
-    if (source.Read(input.get(), n) != n) {
+    const bool last_block = counters.bytes_processed + n == source_size;
+    std::span<uint8_t> chunk;
+    if (!blocks->Produce(n, last_block, !encrypting, counters.crc, chunk)) {
       stopped_early = true;
       break;
     }
-    if (!encrypting) counters.crc = UpdateCrc(counters.crc, input.get(), n);
+    if (encrypting) EncryptBuffer(keys, chunk.data(), 0, chunk.size());
 
-    const bool last_block = counters.bytes_processed + n == source_size;
-    DeflateChunk chunk;
-    if (deflating) {
-      chunk = DeflateBlock(deflater.get(), input.get(), n, last_block);
-      if (first_block) {
-        chunk.offset = kZlibHeaderSize;
-        chunk.length -= kZlibHeaderSize;
-      }
-    } else {
-      chunk.data = input.get();
-      chunk.length = n;
-    }
-    first_block = false;
-
-    // The last chunk is encrypted with its trailer, which is then dropped:
-    // nothing follows it, so no written byte depends on the dropped ones.
-    if (encrypting) {
-      EncryptBuffer(keys, chunk.data, static_cast<size_t>(chunk.offset),
-                    static_cast<size_t>(chunk.length));
+    const auto length = static_cast<int64_t>(chunk.size());
+    if (output.Write(chunk.data(), length) != length) {
+      stopped_early = true;
+      break;
     }
     counters.bytes_processed += n;
-    if (deflating && last_block) chunk.length -= kAdlerTrailerSize;
-
-    if (output.Write(chunk.data + chunk.offset, chunk.length) != chunk.length) {
-      counters.bytes_processed -= n;
-      stopped_early = true;
-      break;
-    }
-    counters.compressed_size += chunk.length;
+    counters.compressed_size += length;
   }
 
   // A stream left in the middle of its data reports an error when ended;

@@ -1,6 +1,7 @@
 #include "engine/io/parallel_deflate.h"
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -56,12 +57,17 @@ Compressed Join(const std::vector<DeflatedBlock>& blocks) {
   return out;
 }
 
+// What the adapter writes for `data` with the parallel unit.
 Compressed Parallel(const Bytes& data, uint8_t level, int threads) {
   ParallelDeflate unit(threads);
-  std::vector<DeflatedBlock> taken;
-  SubmitEntry(unit, data, level, taken);
-  while (unit.InFlight() > 0) taken.push_back(unit.TakeNext());
-  return Join(taken);
+  platform::MemoryStream source{std::span<const uint8_t>(data)};
+  platform::MemoryStream output;
+  CompressCounters counters;
+  NoCompressProgress progress;
+  CompressEntry(source, static_cast<int64_t>(data.size()), output, level, 8, "",
+                counters, progress, nullptr, &unit);
+  EXPECT_EQ(unit.InFlight(), 0);
+  return {Bytes(output.bytes().begin(), output.bytes().end()), counters.crc};
 }
 
 uint32_t NextRandom(uint32_t& x) {
@@ -138,9 +144,9 @@ Bytes Prefix(Bytes (*make)(size_t), size_t n) {
   return Prefix(make, n);
 }
 
-// Every level, several data kinds and sizes around the block size: the
-// parallel unit writes the serial adapter's bytes and CRC. The thread count
-// changes only who compresses which block, so the input of many blocks is
+// Every level, several data kinds and sizes around the block size: with
+// the parallel unit the adapter writes the serial bytes and CRC. The thread
+// count changes only who compresses which block, so the input of many blocks is
 // run at 1, 2 and 4 threads and the others at 2.
 TEST(ParallelDeflateTest, WritesTheSerialBytesAtEveryLevelAndThreadCount) {
   for (int level = 0; level <= 9; ++level) {
@@ -239,6 +245,111 @@ TEST(ParallelDeflateTest, DestructorJoinsWithBlocksInFlight) {
           Bytes(data.begin() + i * 500000, data.begin() + (i + 1) * 500000),
           i == 7);
     }
+  }
+}
+
+// Records the progress calls and cancels at a chosen call.
+class RecordingProgress final : public CompressProgress {
+ public:
+  explicit RecordingProgress(int cancel_at_call) : cancel_at_(cancel_at_call) {}
+  void Start(int64_t total) override { calls.push_back(-1 - total); }
+  void BeforeBlock(int64_t done, int64_t) override {
+    calls.push_back(done);
+    if (static_cast<int>(calls.size()) - 1 == cancel_at_) cancelled_ = true;
+  }
+  bool Cancelled() const override { return cancelled_; }
+  std::vector<int64_t> calls;
+
+ private:
+  int cancel_at_;
+  bool cancelled_ = false;
+};
+
+// An output that refuses every byte beyond `capacity`.
+class FullDisk final : public platform::Stream {
+ public:
+  explicit FullDisk(int64_t capacity) : capacity_(capacity) {}
+  int64_t Read(void* buffer, int64_t count) override {
+    return inner_.Read(buffer, count);
+  }
+  int64_t Write(const void* buffer, int64_t count) override {
+    if (inner_.Position() + count > capacity_) return 0;
+    return inner_.Write(buffer, count);
+  }
+  int64_t Seek(int64_t position) override { return inner_.Seek(position); }
+  int64_t Position() const override { return inner_.Position(); }
+  int64_t Size() const override { return inner_.Size(); }
+  bool SetSize(int64_t size) override { return inner_.SetSize(size); }
+  Bytes bytes() const { return {inner_.bytes().begin(), inner_.bytes().end()}; }
+
+ private:
+  platform::MemoryStream inner_;
+  int64_t capacity_;
+};
+
+// One run of the adapter, with or without the unit, as the host sees it.
+struct AdapterRun {
+  Bytes output;
+  CompressCounters counters;
+  std::vector<int64_t> calls;
+  bool operator==(const AdapterRun& o) const {
+    return output == o.output && calls == o.calls &&
+           counters.bytes_processed == o.counters.bytes_processed &&
+           counters.compressed_size == o.counters.compressed_size &&
+           counters.crc == o.counters.crc;
+  }
+};
+
+struct Case {
+  std::string name;
+  uint8_t level = 5;
+  int64_t claimed_extra = 0;  // source size claimed beyond the data
+  int64_t disk = std::numeric_limits<int64_t>::max();  // output capacity
+  int cancel_at_call = -1;
+  std::string password;
+};
+
+AdapterRun RunAdapter(const Case& c, const Bytes& data, ParallelDeflate* unit) {
+  platform::MemoryStream source{std::span<const uint8_t>(data)};
+  FullDisk output(c.disk);
+  AdapterRun run;
+  RecordingProgress progress(c.cancel_at_call);
+  HeaderRandom random = HeaderRandom::WithFixedSeed(42);
+  CompressEntry(source, static_cast<int64_t>(data.size()) + c.claimed_extra,
+                output, c.level, 8, c.password, run.counters, progress, &random,
+                unit);
+  run.output = output.bytes();
+  run.calls = progress.calls;
+  return run;
+}
+
+// With the unit, an entry that is cancelled, whose source ends early, whose
+// output fills up or that is encrypted ends exactly as without it: the same
+// bytes written, counters and progress calls; and the unit is left empty
+// for the next entry.
+TEST(ParallelDeflateTest, EarlyStopsAndEncryptionEndAsWithoutTheUnit) {
+  const Bytes data = Prefix(Records, 5 * 1024 * 1024 / 2);
+  const std::vector<Case> cases = {
+      {"cancelled before the first block", 5, 0,
+       std::numeric_limits<int64_t>::max(), 0, ""},
+      {"cancelled before the third block", 5, 0,
+       std::numeric_limits<int64_t>::max(), 2, ""},
+      {"source shorter than its size", 5, 1000,
+       std::numeric_limits<int64_t>::max(), -1, ""},
+      {"source short in an in-order level", 2, 600000,
+       std::numeric_limits<int64_t>::max(), -1, ""},
+      {"disk full in the second block", 5, 0, 500000, -1, ""},
+      {"encrypted", 6, 0, std::numeric_limits<int64_t>::max(), -1, "secret"},
+      {"encrypted, in-order level", 1, 0, std::numeric_limits<int64_t>::max(),
+       -1, "secret"},
+  };
+  ParallelDeflate unit(2);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const AdapterRun serial = RunAdapter(c, data, nullptr);
+    const AdapterRun parallel = RunAdapter(c, data, &unit);
+    EXPECT_TRUE(parallel == serial);
+    EXPECT_EQ(unit.InFlight(), 0);
   }
 }
 
