@@ -3,7 +3,8 @@
 # then configures and builds two configurations (optimised, and
 # AddressSanitizer + UndefinedBehaviorSanitizer without the benchmarks),
 # runs the fuzz targets for a bounded time, runs the whole test
-# suite in both configurations, then the Windows build under Wine
+# suite in both configurations and the parallel compressor's tests under
+# ThreadSanitizer, then the Windows build under Wine
 # (scripts/windows-test.sh).
 #
 # Each stage prints its time when it ends, and a table of all of them at the
@@ -59,6 +60,15 @@ test_config() {  # CONFIG
     tee "build/$1/ctest.log"
 }
 
+# The parallel compressor's tests under ThreadSanitizer (one small target
+# of the optimised build; the byte-identity sweep, which adds no thread
+# interplay of its own, runs only in the suites).
+tsan_test() {
+  cmake --build build/release --target parallel_deflate_tsan_tests -j "$jobs" &&
+    TSAN_OPTIONS=halt_on_error=1 build/release/tests/parallel_deflate_tsan_tests \
+      --gtest_brief=1 --gtest_filter='-*EveryLevel*'
+}
+
 rm -f build/*/ctest.log
 stage "install packages" scripts/install-deps.sh
 stage "release: build" build release -O2
@@ -66,6 +76,7 @@ stage "asan: build" build asan -O1 -DTESSALY_SANITIZE=ON -DTESSALY_BUILD_BENCH=O
 # Seconds per fuzz target (two targets).
 stage "fuzz" scripts/fuzz.sh "${TESSALY_FUZZ_SECONDS:-30}" build/release/app/tzip
 stage "release: test" test_config release
+stage "tsan: parallel deflate" tsan_test
 stage "asan: test" test_config asan
 stage "windows" scripts/windows-test.sh build/release
 
