@@ -404,6 +404,15 @@ void ArchiverCore::ApplyUpdate() {
     last_update_.RolledBack = roll_back();
   };
 
+  // Workers start with the first block they get and are joined when the
+  // transaction ends, however it ends.
+  const int threads = CompressionThreadCount(CompressionThreads);
+  if (threads > 1) parallel_ = std::make_unique<ParallelDeflate>(threads);
+  struct WorkersEnd {
+    std::unique_ptr<ParallelDeflate>& unit;
+    ~WorkersEnd() { unit.reset(); }
+  } workers_end{parallel_};
+
   volumes_.undo().Begin();
   try {
     BeginRewrite();

@@ -71,6 +71,11 @@ DeflateChunk CompressIndependent(uint8_t level,
 
 }  // namespace
 
+int CompressionThreadCount(int32_t setting) {
+  if (setting >= 1) return setting;
+  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
 ParallelDeflate::ParallelDeflate(int threads, int max_in_flight)
     : threads_(std::max(1, threads)),
       max_in_flight_(max_in_flight > 0 ? max_in_flight : 2 * threads_) {}

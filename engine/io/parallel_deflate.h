@@ -46,6 +46,10 @@ uint32_t AppendBlockCrc(uint32_t crc_register, uint32_t block_crc,
 // Whether blocks at `level` are compressed independently of each other.
 bool DeflateBlocksIndependent(uint8_t level);
 
+// The number of compression threads a setting asks for: the setting when
+// it is 1 or more, else one per processor core (1 when unknown).
+int CompressionThreadCount(int32_t setting);
+
 class ParallelDeflate {
  public:
   // `threads` workers (at least 1), started at the first Submit. At most
