@@ -196,10 +196,10 @@ class ArchiverCore : public Component,
   // its end is staged (BeginStaging); otherwise the old bytes from start_
   // on are kept (BackupTail) and the volume is cut there.
   void BeginRewrite();
-  // Puts the archive back as it was before the running update: the
-  // directory in memory from SavedDir, every volume file through the undo
-  // log. Raises platform::EWriteError when a volume could not be restored.
-  void RollbackUpdate();
+  // Puts the volume files back as they were before the running update
+  // (through the volumes' undo log) and ends any staged rewriting. Returns
+  // false when a volume could not be restored.
+  bool RollbackUpdate();
   // Records that the update ended with `outcome` before anything was
   // changed, and raises `error`.
   [[noreturn]] void EndUntouched(TZAUpdateOutcome outcome,

@@ -27,8 +27,10 @@
 // were not archived (excluded, or ignored after a failure) stay.
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/directory/dir_array.h"
@@ -102,6 +104,32 @@ struct EndRecords {
     m.HasZip64End = has_zip64_end;
     m.EndRecordPosition = end_record_position;
   }
+};
+
+// What the apply step changed, as steps recorded before each change and
+// undone latest first. A step that fails (returns false or raises) does not
+// stop the others.
+class UndoList {
+ public:
+  void Record(std::function<bool()> step) { steps_.push_back(std::move(step)); }
+  // Runs every step, latest first, and forgets them. Returns false when any
+  // step failed.
+  bool Undo() noexcept {
+    bool restored = true;
+    while (!steps_.empty()) {
+      const std::function<bool()> step = std::move(steps_.back());
+      steps_.pop_back();
+      try {
+        if (!step()) restored = false;
+      } catch (...) {
+        restored = false;
+      }
+    }
+    return restored;
+  }
+
+ private:
+  std::vector<std::function<bool()>> steps_;
 };
 
 // Runs `attempt` until it succeeds, offering each EZAException to the
@@ -314,15 +342,14 @@ void ArchiverCore::BeginRewrite() {
   }
 }
 
-void ArchiverCore::RollbackUpdate() {
-  RestoreDirectory(*DirManager);
+bool ArchiverCore::RollbackUpdate() {
   staging_ = false;
   write_shift_ = 0;
   hidden_headers_.clear();
   backup_ = nullptr;
   const bool restored = volumes_.Undo();
   if (!DirManager->ForeignStream) DirManager->Stream = volumes_.stream();
-  if (!restored) throw platform::EWriteError();
+  return restored;
 }
 
 void ArchiverCore::EndUntouched(TZAUpdateOutcome outcome,
@@ -343,9 +370,15 @@ void ArchiverCore::ApplyUpdate() {
   last_update_ = TZAUpdateResult{};
   last_update_.FilesLeftOut = std::move(SelectionLeftOut);
   SelectionLeftOut.clear();
+  // Whatever ends the step early puts back what it changed by then.
+  UndoList undo;
+  undo.Record([this] {
+    RestoreDirectory(*DirManager);
+    return true;
+  });
   if (volumes_.stream() == nullptr) {
     // A volume request declined earlier left no stream to write to.
-    RestoreDirectory(*DirManager);
+    undo.Undo();
     EndUntouched(uoFailed, EZAException(kCodeNotOpen, this));
   }
 
@@ -371,7 +404,7 @@ void ArchiverCore::ApplyUpdate() {
     // Nothing is written; the directory in memory must not keep items that
     // the archive does not hold, or a later Close would record them.
     CancelRequested = true;
-    RestoreDirectory(*DirManager);
+    undo.Undo();
     last_update_.Outcome = uoCancelled;
     last_update_.RolledBack = true;
     return;
@@ -381,22 +414,18 @@ void ArchiverCore::ApplyUpdate() {
       !StartsOnLastVolume()) {
     // Rewriting from an earlier volume would have to cut and rewrite every
     // volume after it; refuse before anything is touched.
-    RestoreDirectory(*DirManager);
+    undo.Undo();
     EndUntouched(uoRefused, EZAException(kCodeMultiVolumeModified, this));
   }
 
+  // Writing a directory replaces the end records.
   const EndRecords end_records = EndRecords::Of(*DirManager);
-  // Rolls back; false when a volume could not be put back.
-  const auto roll_back = [&]() noexcept {
-    bool restored = true;
-    try {
-      RollbackUpdate();
-    } catch (...) {
-      restored = false;
-    }
+  undo.Record([this, end_records] {
     end_records.RestoreTo(*DirManager);
-    return restored;
-  };
+    return true;
+  });
+  // Rolls back; false when a volume could not be put back.
+  const auto roll_back = [&]() noexcept { return undo.Undo(); };
   const auto fail = [&]() {
     DescribeCurrentException(last_update_);
     last_update_.Outcome = uoFailed;
@@ -414,6 +443,7 @@ void ArchiverCore::ApplyUpdate() {
   } workers_end{parallel_};
 
   volumes_.undo().Begin();
+  undo.Record([this] { return RollbackUpdate(); });
   try {
     BeginRewrite();
     int32_t i = first_change_;
