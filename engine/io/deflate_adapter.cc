@@ -6,6 +6,7 @@
 #include "engine/io/deflate_adapter.h"
 
 #include <algorithm>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <span>
@@ -88,11 +89,14 @@ class SerialBlocks final : public BlockProducer {
   DeflateChunk chunk_;
 };
 
-// Reads blocks ahead on the calling thread and has the parallel compressor's
-// workers deflate them. The source is read ahead of the progress calls,
-// which stay where the serial loop makes them: a short read found ahead
-// counts only when its block is asked for, and the blocks read ahead of an
-// early stop are dropped.
+// Has the parallel compressor's workers deflate blocks read ahead on the
+// calling thread. Ahead reads are a guess: each block is read again where
+// the serial loop reads it (after its progress call), and that read is the
+// one that counts. While it matches the guess the workers' output is used;
+// a short read stops the entry as it would serially; different bytes (a
+// source changed meanwhile) drop everything read ahead and take the entry
+// up again from the bytes just read. So a source that changes or shrinks
+// while it is read gives what the serial loop gives.
 class ParallelBlocks final : public BlockProducer {
  public:
   ParallelBlocks(platform::Stream& source, int64_t source_size,
@@ -100,19 +104,40 @@ class ParallelBlocks final : public BlockProducer {
       : source_(source),
         source_size_(source_size),
         block_size_(block_size),
-        unit_(unit) {
-    unit_.BeginEntry(level);
+        level_(level),
+        unit_(unit),
+        start_(source.Position()) {
+    unit_.BeginEntry(level_);
   }
   ~ParallelBlocks() override {
     if (unit_.InFlight() > 0) unit_.Discard();
   }
 
-  bool Produce(int64_t /*n*/, bool /*last*/, bool update_crc,
-               uint32_t& crc_register, std::span<uint8_t>& out) override {
+  bool Produce(int64_t n, bool last, bool update_crc, uint32_t& crc_register,
+               std::span<uint8_t>& out) override {
+    auto block = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(n));
+    if (!ReadAt(done_, *block)) return false;
+    if (ahead_.empty() || *ahead_.front() != *block) {
+      if (!ahead_.empty()) unit_.Discard();
+      ahead_.clear();
+      unit_.BeginEntry(level_, window_);
+      unit_.Submit(block, last);
+      ahead_.push_back(block);
+      read_ = done_ + n;
+      short_ahead_ = false;
+    }
     ReadAhead();
-    if (unit_.InFlight() == 0) return false;  // this block's read was short
     block_ = unit_.TakeNext();
-    ReadAhead();
+    ahead_.pop_front();
+
+    done_ += n;
+    if (!last) {
+      const size_t kept = std::min(block->size(), kWindow);
+      window_.insert(window_.end(), block->end() - kept, block->end());
+      if (window_.size() > kWindow) {
+        window_.erase(window_.begin(), window_.end() - kWindow);
+      }
+    }
     if (update_crc) {
       crc_register =
           AppendBlockCrc(crc_register, block_.crc, block_.source_size);
@@ -122,25 +147,41 @@ class ParallelBlocks final : public BlockProducer {
   }
 
  private:
+  static constexpr size_t kWindow = 32 * 1024;
+
+  // Reads block.size() bytes at `offset` of the entry's data.
+  bool ReadAt(int64_t offset, std::vector<uint8_t>& block) {
+    const auto n = static_cast<int64_t>(block.size());
+    return source_.Seek(start_ + offset) == start_ + offset &&
+           source_.Read(block.data(), n) == n;
+  }
+
   void ReadAhead() {
-    while (!short_read_ && read_ < source_size_ && !unit_.Full()) {
+    while (!short_ahead_ && read_ < source_size_ && !unit_.Full()) {
       const int64_t n = std::min(block_size_, source_size_ - read_);
-      std::vector<uint8_t> block(static_cast<size_t>(n));
-      if (source_.Read(block.data(), n) != n) {
-        short_read_ = true;
+      auto block =
+          std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(n));
+      if (!ReadAt(read_, *block)) {
+        short_ahead_ = true;
         return;
       }
       read_ += n;
-      unit_.Submit(std::move(block), read_ == source_size_);
+      unit_.Submit(block, read_ == source_size_);
+      ahead_.push_back(std::move(block));
     }
   }
 
   platform::Stream& source_;
   const int64_t source_size_;
   const int64_t block_size_;
+  const uint8_t level_;
   ParallelDeflate& unit_;
-  int64_t read_ = 0;
-  bool short_read_ = false;
+  const int64_t start_;  // where the entry's data begin in the source
+  int64_t done_ = 0;     // source bytes produced
+  int64_t read_ = 0;     // source bytes read ahead (from 0)
+  bool short_ahead_ = false;
+  std::deque<std::shared_ptr<const std::vector<uint8_t>>> ahead_;  // in flight
+  std::vector<uint8_t> window_;  // the last 32 KiB produced
   DeflatedBlock block_;
 };
 
@@ -172,7 +213,9 @@ void CompressEntry(platform::Stream& source, int64_t source_size,
   std::optional<SerialBlocks> serial;
   std::optional<ParallelBlocks> ahead;
   BlockProducer* blocks;
-  if (parallel != nullptr && deflating) {
+  // Levels whose blocks depend on each other gain nothing from workers
+  // within one entry: they stay on this thread.
+  if (parallel != nullptr && deflating && DeflateBlocksIndependent(level)) {
     blocks = &ahead.emplace(source, source_size, block_size, level, *parallel);
   } else {
     blocks = &serial.emplace(source, buffer_size, deflater.get(), deflating);

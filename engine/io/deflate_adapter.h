@@ -86,13 +86,13 @@ int64_t DeflateOutputBufferSize(int64_t n);
 // An empty source writes no data: nothing at all without a password, the
 // 12-byte encryption header alone with one.
 //
-// - With `parallel`, deflate data is compressed block by block on its
-//   workers (engine/io/parallel_deflate.h) while this thread reads ahead
-//   and writes: the bytes written, the counters, the progress calls and
-//   the outcome of a short read or write are the same as without it. A
-//   short read found ahead stops the entry only where the loop would have
-//   read that block; blocks read ahead of an early stop are dropped.
-//   Stored data never uses it.
+// - With `parallel`, deflate data of levels 0 and 4-9 is compressed block
+//   by block on its workers (engine/io/parallel_deflate.h) while this
+//   thread reads ahead and writes. Every block is read again where the
+//   loop reads it without workers, and that read counts: the bytes written,
+//   the counters, the progress calls and the outcome of a short read, a
+//   changed source or a short write are the same as without it. The
+//   source must be able to seek. Stored data and levels 1-3 never use it.
 // Throws ECompressionError ("error", engine/io/compression_error.h) when
 // zlib reports a failure (for example a level above 9), and
 // platform::EWriteError when the output refuses a byte of the encryption

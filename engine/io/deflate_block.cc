@@ -58,7 +58,7 @@ int DeflateStream::End() {
   return deflateEnd(&stream_);
 }
 
-DeflateChunk DeflateBlock(z_stream& stream, uint8_t* input, int64_t n,
+DeflateChunk DeflateBlock(z_stream& stream, const uint8_t* input, int64_t n,
                           bool last) {
   int64_t capacity = DeflateOutputBufferSize(n);
   DeflateChunk chunk;
@@ -66,7 +66,8 @@ DeflateChunk DeflateBlock(z_stream& stream, uint8_t* input, int64_t n,
   chunk.data = chunk.owned.get();
 
   const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
-  stream.next_in = input;
+  // zlib reads the input only; its field is not const.
+  stream.next_in = const_cast<uint8_t*>(input);
   stream.avail_in = static_cast<uInt>(n);
   stream.next_out = chunk.data;
   stream.avail_out = static_cast<uInt>(capacity);

@@ -63,7 +63,7 @@ struct DeflateChunk {
 // is never cut short. The length is measured from the output space used,
 // which stays correct beyond 4 GiB whatever the width of zlib's counters.
 // Throws ECompressionError when zlib reports a failure.
-DeflateChunk DeflateBlock(z_stream& stream, uint8_t* input, int64_t n,
+DeflateChunk DeflateBlock(z_stream& stream, const uint8_t* input, int64_t n,
                           bool last);
 
 }  // namespace tessaly::engine

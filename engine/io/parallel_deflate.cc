@@ -45,7 +45,7 @@ struct ParallelDeflate::Job {
   bool first = false;
   bool last = false;
   std::vector<uint8_t> dictionary;  // independent blocks only
-  std::vector<uint8_t> input;
+  std::shared_ptr<const std::vector<uint8_t>> input;
   std::shared_ptr<Chain> chain;  // blocks run in order only
   int64_t chain_index = 0;
   DeflatedBlock result;
@@ -57,7 +57,7 @@ namespace {
 // Compresses a block on a fresh raw stream primed with its dictionary.
 DeflateChunk CompressIndependent(uint8_t level,
                                  const std::vector<uint8_t>& dictionary,
-                                 std::vector<uint8_t>& input, bool last) {
+                                 const std::vector<uint8_t>& input, bool last) {
   DeflateStream stream(level, DeflateFraming::kRaw);
   stream.SetDictionary(dictionary);
   DeflateChunk chunk = DeflateBlock(stream.get(), input.data(),
@@ -89,16 +89,20 @@ ParallelDeflate::~ParallelDeflate() {
   for (std::thread& worker : workers_) worker.join();
 }
 
-void ParallelDeflate::BeginEntry(uint8_t level) {
+void ParallelDeflate::BeginEntry(uint8_t level,
+                                 std::span<const uint8_t> preceding) {
   level_ = level;
   entry_open_ = true;
-  first_block_ = true;
-  window_.clear();
+  first_block_ = preceding.empty();
+  const size_t kept = std::min(preceding.size(), kWindowSize);
+  window_.assign(preceding.end() - kept, preceding.end());
   chain_ = DeflateBlocksIndependent(level) ? nullptr
                                            : std::make_shared<Chain>(level);
 }
 
-void ParallelDeflate::Submit(std::vector<uint8_t> block, bool last) {
+void ParallelDeflate::Submit(std::shared_ptr<const std::vector<uint8_t>> input,
+                             bool last) {
+  const std::vector<uint8_t>& block = *input;
   if (workers_.empty()) StartWorkers();
 
   auto job = std::make_shared<Job>();
@@ -121,7 +125,7 @@ void ParallelDeflate::Submit(std::vector<uint8_t> block, bool last) {
       }
     }
   }
-  job->input = std::move(block);
+  job->input = std::move(input);
   first_block_ = false;
   if (last) {
     entry_open_ = false;
@@ -201,10 +205,10 @@ void ParallelDeflate::WorkerLoop() {
     lock.unlock();
 
     try {
-      job->result.source_size = static_cast<int64_t>(job->input.size());
+      job->result.source_size = static_cast<int64_t>(job->input->size());
       job->result.last = job->last;
       job->result.crc = static_cast<uint32_t>(
-          crc32_z(0, job->input.data(), job->input.size()));
+          crc32_z(0, job->input->data(), job->input->size()));
       DeflateChunk chunk;
       if (job->chain) {
         Chain& chain = *job->chain;
@@ -215,8 +219,8 @@ void ParallelDeflate::WorkerLoop() {
                 chain.level, DeflateFraming::kZlib);
           }
           chunk =
-              DeflateBlock(chain.stream->get(), job->input.data(),
-                           static_cast<int64_t>(job->input.size()), job->last);
+              DeflateBlock(chain.stream->get(), job->input->data(),
+                           static_cast<int64_t>(job->input->size()), job->last);
           if (job->first) {
             chunk.offset = kZlibHeaderSize;
             chunk.length -= kZlibHeaderSize;
@@ -230,12 +234,12 @@ void ParallelDeflate::WorkerLoop() {
           throw;
         }
       } else {
-        chunk = CompressIndependent(job->level, job->dictionary, job->input,
+        chunk = CompressIndependent(job->level, job->dictionary, *job->input,
                                     job->last);
       }
       const uint8_t* begin = chunk.data + chunk.offset;
       job->result.data.assign(begin, begin + chunk.length);
-      job->input = {};
+      job->input.reset();
       job->dictionary = {};
     } catch (...) {
       job->error = std::current_exception();

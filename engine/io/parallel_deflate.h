@@ -24,6 +24,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -62,7 +63,9 @@ class ParallelDeflate {
 
   // Starts a new entry compressed at `level`: the blocks submitted next
   // belong to it. Blocks of earlier entries may still be in flight.
-  void BeginEntry(uint8_t level);
+  // `preceding` are the entry's bytes before the next block when the entry
+  // is taken up in the middle (levels whose blocks are independent only).
+  void BeginEntry(uint8_t level, std::span<const uint8_t> preceding = {});
 
   // Whether Submit must wait until a block has been taken.
   bool Full() const { return in_flight_ >= max_in_flight_; }
@@ -70,8 +73,9 @@ class ParallelDeflate {
   int InFlight() const { return in_flight_; }
 
   // Queues the next block of the current entry; `last` marks its final
-  // block. REQUIRES: BeginEntry ran, !Full(), the block is not empty.
-  void Submit(std::vector<uint8_t> block, bool last);
+  // block. The workers only read the block, so the caller may keep and
+  // read it too. REQUIRES: BeginEntry ran, !Full(), the block is not empty.
+  void Submit(std::shared_ptr<const std::vector<uint8_t>> block, bool last);
 
   // Waits for the oldest block in flight and returns it. Rethrows what its
   // compression threw (ECompressionError for a zlib failure, bad_alloc).

@@ -1,7 +1,9 @@
 #include "engine/io/parallel_deflate.h"
 
 #include <cstdint>
+#include <functional>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,8 +44,9 @@ void SubmitEntry(ParallelDeflate& unit, const Bytes& data, uint8_t level,
   for (size_t at = 0; at < data.size(); at += block) {
     while (unit.Full()) taken.push_back(unit.TakeNext());
     const size_t n = std::min(block, data.size() - at);
-    unit.Submit(Bytes(data.begin() + at, data.begin() + at + n),
-                at + n == data.size());
+    unit.Submit(
+        std::make_shared<Bytes>(data.begin() + at, data.begin() + at + n),
+        at + n == data.size());
   }
 }
 
@@ -216,8 +219,8 @@ TEST(ParallelDeflateTest, KeepsEntriesApartWhenSeveralAreInFlight) {
 TEST(ParallelDeflateTest, ReportsFailuresAndRecoversAfterDiscard) {
   ParallelDeflate unit(2);
   unit.BeginEntry(10);  // a level zlib refuses
-  unit.Submit(Prefix(Text, 1000), false);
-  unit.Submit(Prefix(Text, 1000), true);
+  unit.Submit(std::make_shared<Bytes>(Prefix(Text, 1000)), false);
+  unit.Submit(std::make_shared<Bytes>(Prefix(Text, 1000)), true);
   EXPECT_THROW(unit.TakeNext(), ECompressionError);
   EXPECT_THROW(unit.TakeNext(), ECompressionError);
 
@@ -241,9 +244,9 @@ TEST(ParallelDeflateTest, DestructorJoinsWithBlocksInFlight) {
     std::vector<DeflatedBlock> taken;
     unit.BeginEntry(level);
     for (int i = 0; i < 8; ++i) {
-      unit.Submit(
-          Bytes(data.begin() + i * 500000, data.begin() + (i + 1) * 500000),
-          i == 7);
+      unit.Submit(std::make_shared<Bytes>(data.begin() + i * 500000,
+                                          data.begin() + (i + 1) * 500000),
+                  i == 7);
     }
   }
 }
@@ -254,11 +257,14 @@ class RecordingProgress final : public CompressProgress {
   explicit RecordingProgress(int cancel_at_call) : cancel_at_(cancel_at_call) {}
   void Start(int64_t total) override { calls.push_back(-1 - total); }
   void BeforeBlock(int64_t done, int64_t) override {
+    if (on_call) on_call(static_cast<int>(calls.size()));
     calls.push_back(done);
     if (static_cast<int>(calls.size()) - 1 == cancel_at_) cancelled_ = true;
   }
   bool Cancelled() const override { return cancelled_; }
   std::vector<int64_t> calls;
+  std::function<void(int)>
+      on_call;  // with the number of the block call, from 1
 
  private:
   int cancel_at_;
@@ -307,6 +313,8 @@ struct Case {
   int64_t disk = std::numeric_limits<int64_t>::max();  // output capacity
   int cancel_at_call = -1;
   std::string password;
+  int change_at_call = -1;  // the source changes in this progress call:
+  bool shrink = false;      // it is cut short, or bytes of a later block change
 };
 
 AdapterRun RunAdapter(const Case& c, const Bytes& data, ParallelDeflate* unit) {
@@ -314,6 +322,18 @@ AdapterRun RunAdapter(const Case& c, const Bytes& data, ParallelDeflate* unit) {
   FullDisk output(c.disk);
   AdapterRun run;
   RecordingProgress progress(c.cancel_at_call);
+  progress.on_call = [&](int call) {
+    if (call != c.change_at_call) return;
+    const int64_t next_block = call * DeflateBlockSize(c.level);
+    const int64_t at = source.Position();
+    if (c.shrink) {
+      source.SetSize(next_block + 5000);
+    } else {
+      source.Seek(next_block + 1000);
+      source.Write("changed", 7);
+    }
+    source.Seek(at);
+  };
   HeaderRandom random = HeaderRandom::WithFixedSeed(42);
   CompressEntry(source, static_cast<int64_t>(data.size()) + c.claimed_extra,
                 output, c.level, 8, c.password, run.counters, progress, &random,
@@ -340,6 +360,10 @@ TEST(ParallelDeflateTest, EarlyStopsAndEncryptionEndAsWithoutTheUnit) {
        std::numeric_limits<int64_t>::max(), -1, ""},
       {"disk full in the second block", 5, 0, 500000, -1, ""},
       {"encrypted", 6, 0, std::numeric_limits<int64_t>::max(), -1, "secret"},
+      {"changed in the second progress call", 5, 0,
+       std::numeric_limits<int64_t>::max(), -1, "", 2, false},
+      {"cut short in the second progress call", 5, 0,
+       std::numeric_limits<int64_t>::max(), -1, "", 2, true},
       {"encrypted, in-order level", 1, 0, std::numeric_limits<int64_t>::max(),
        -1, "secret"},
   };
