@@ -39,6 +39,11 @@ int main(int argc, char** argv) {
     return app::kTzipUsage;
   }
   if (options->encrypt) options->password = *password;
+  if (app::IsReadingMode(args[0]) && !options->password) {
+    // Encrypted entries are read with TZIP_PASSWORD when -P is not given.
+    const char* from_env = std::getenv("TZIP_PASSWORD");
+    if (from_env != nullptr && *from_env != '\0') options->password = from_env;
+  }
   // Boxes go to stderr so that stdout carries only the list of files.
   engine::ConsoleDialogService dialogs(std::cin, std::cerr);
   const bool terminal = app::StderrIsTerminal();

@@ -4,7 +4,11 @@
 # and against the single-thread compression floor (the same zlib calls on
 # the same blocks, writing nothing), over several runs, and prints the
 # medians, each ratio to the floor, the total output sizes and tzip's peak
-# resident memory. Both tzip runs must write the same volumes.
+# resident memory; both tzip runs must write the same volumes. Then the
+# other end: the split archive tzip wrote, tested (-t) and extracted (-x)
+# by tzip and by 7-Zip, and its single-file join (tzip --join) by Info-ZIP
+# unzip, which reads no split archive; with the ratio of tzip to the
+# fastest peer.
 #
 #   bench/compare_peers.sh [BUILD_DIR] [DATA_MB] [RUNS]
 set -euo pipefail
@@ -16,7 +20,9 @@ runs=${3:-3}
 for tool in "$build/app/tzip" "$build/bench/deflate_floor"; do
   [[ -x $tool ]] || { echo "missing $tool: build first (scripts/test.sh)"; exit 1; }
 done
-command -v zip >/dev/null || { echo "missing Info-ZIP zip"; exit 1; }
+for peer in zip unzip 7z; do
+  command -v $peer >/dev/null || { echo "missing $peer (Info-ZIP zip, unzip, 7-Zip)"; exit 1; }
+done
 [[ -x /usr/bin/time ]] || { echo "missing /usr/bin/time (package time)"; exit 1; }
 
 work=$(mktemp -d)
@@ -87,3 +93,35 @@ printf 'zip -9 -s 2m     %7.2f s   %12d bytes in %d volumes   %s x floor\n' \
 printf 'tzip/zip   time %s (default threads), %s (--threads 1)\n' "$(ratio "$m_tzip" "$m_zip")" "$(ratio "$m_tzip1" "$m_zip")"
 printf 'tzip volumes the same with --threads 1 and the default: %s\n' "$same"
 printf 'tzip output over floor deflate bytes: %.3f%%\n' "$(awk -v a="$tzip_bytes" -v b="$floor_bytes" 'BEGIN {print (a - b) * 100 / b}')"
+
+# Reading back.
+split=$work/tzip/Orvane.zip
+joined=$work/joined.zip
+"$build/app/tzip" --join "$split" "$joined" >/dev/null
+tzip_test() { "$build/app/tzip" -t "$split"; }
+sevenz_test() { 7z t -bd "$split"; }
+unzip_test() { unzip -tq "$joined"; }
+tzip_extract() { rm -rf "$work/x" && "$build/app/tzip" -x "$split" -d "$work/x"; }
+sevenz_extract() { rm -rf "$work/x" && 7z x -bd -y -o"$work/x" "$split"; }
+unzip_extract() { rm -rf "$work/x" && unzip -q -o "$joined" -d "$work/x"; }
+# Every reader must accept the archives before it is timed.
+for run in tzip_test sevenz_test unzip_test; do
+  $run >/dev/null 2>&1 || { echo "$run failed"; exit 1; }
+done
+
+declare -A t_read
+for ((i = 0; i < runs; i++)); do
+  for run in tzip_test sevenz_test unzip_test tzip_extract sevenz_extract unzip_extract; do
+    t_read[$run]+="$(seconds $run) "
+  done
+done
+read_median() { printf '%s\n' ${t_read[$1]} | median; }
+printf 'reading back (%d volumes; unzip reads the join)\n' "$(ls "$work/tzip" | wc -l)"
+for mode in test extract; do
+  m_t=$(read_median tzip_$mode)
+  m_7=$(read_median sevenz_$mode)
+  m_u=$(read_median unzip_$mode)
+  best=$(printf '%s\n%s\n' "$m_7" "$m_u" | sort -n | head -1)
+  printf '%-8s tzip %6.2f s   7z %6.2f s   unzip %6.2f s   tzip/fastest peer %.3f\n' \
+    "$mode" "$m_t" "$m_7" "$m_u" "$(awk -v a="$m_t" -v b="$best" 'BEGIN {print a / b}')"
+done

@@ -6,12 +6,20 @@
 # programs (scripts/runs-32bit.sh), also Debian's 32-bit Wine (wine32:i386,
 # after adding the i386 architecture), so that the 32-bit Windows build,
 # the product, is the one tested. Says which.
+#
+#   scripts/install-deps.sh [--build]
+#   --build: only what building the two Linux configurations needs, so that
+#   they can build while the rest installs (scripts/test.sh does this).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(
+# Compilers and libraries of the Linux builds.
+build_packages=(
   build-essential cmake ninja-build pkg-config ccache
   zlib1g-dev libgtest-dev libbenchmark-dev libfltk1.3-dev
+)
+packages=(
+  "${build_packages[@]}"
   zip unzip p7zip-full python3 time
   # Checks of the Debian package: dpkg-shlibdeps (dpkg-dev, with
   # build-essential) needs file; the manual pages and the desktop entry
@@ -35,7 +43,9 @@ installed() {
   dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
 }
 
-if scripts/runs-32bit.sh; then
+if [[ ${1:-} == --build ]]; then
+  packages=("${build_packages[@]}")
+elif scripts/runs-32bit.sh; then
   echo "install-deps: this kernel runs 32-bit programs: 32-bit Wine (wine32:i386) as well"
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     "${sudo_cmd[@]}" dpkg --add-architecture i386

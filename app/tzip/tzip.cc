@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/tzip/tzip_reading.h"
 #include "app/tzip/tzip_report.h"
 #include "engine/archiver.h"
 #include "platform/exception.h"
@@ -132,6 +133,16 @@ void ReportRollBack(const engine::TZAUpdateResult& update, std::ostream& err) {
 int RunTzip(const TzipOptions& options, std::ostream& out, std::ostream& err,
             platform::Env& env, engine::DialogService& dialogs,
             bool stderr_is_terminal, int columns) {
+  switch (options.command) {
+    case TzipCommand::kTest:
+      return RunTest(options, out, err, env, dialogs);
+    case TzipCommand::kExtract:
+      return RunExtract(options, out, err, env, dialogs);
+    case TzipCommand::kJoin:
+      return RunJoin(options, out, err, env, dialogs);
+    default:
+      break;
+  }
   TZipArchiver zip(env);
   zip.SetName("ZipArchiver");
   zip.SetDialogService(&dialogs);

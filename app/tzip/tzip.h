@@ -20,7 +20,8 @@ enum TzipExitStatus : int {
   kTzipNothingToDo = 12,  // no file matched; no archive written
 };
 
-// Runs one tzip command. Creating or updating prints the files written, one
+// Runs one tzip command. -t, -x and --join are described in
+// app/tzip/tzip_reading.h. Creating or updating prints the files written, one
 // per line, on `out`: the numbered volumes in order, then the archive's own
 // name (which the last volume takes). Listing prints one line per entry
 // (name, sizes, method, CRC-32, date-time, tab-separated) and a count line.

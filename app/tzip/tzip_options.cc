@@ -59,12 +59,18 @@ const char* TzipUsage() {
   return "usage: tzip [options] ARCHIVE MASK...     create ARCHIVE afresh\n"
          "       tzip -u [options] ARCHIVE MASK...  add to or update ARCHIVE\n"
          "       tzip -l ARCHIVE                    list ARCHIVE's entries\n"
+         "       tzip -t ARCHIVE [-P PASSWORD]      test every entry\n"
+         "       tzip -x ARCHIVE [-d DIR] [-o] [-P PASSWORD] [MASK...]\n"
+         "                                          extract (all, or MASKs)\n"
+         "       tzip --join ARCHIVE OUTPUT.zip [-o] join volumes into one "
+         "file\n"
          "options:\n"
          "  -0 ... -9          compression mode (0 stores)\n"
          "  -b DIR             base folder for masks and stored paths\n"
          "  -R                 do not search sub-folders\n"
          "  -p MODE            stored paths: none, relative, full, drive\n"
-         "  -x MASK            leave out files matching MASK (repeatable)\n"
+         "  -x MASK            leave out files matching MASK (repeatable;\n"
+         "                     as the first argument -x extracts)\n"
          "  -n MASK            store files matching MASK uncompressed "
          "(repeatable)\n"
          "  -s SIZE            split into volumes of SIZE: bytes, or with k, m,\n"
@@ -82,6 +88,9 @@ const char* TzipUsage() {
          "                     one per core); the archive is the same\n"
          "  -q                 no progress line\n"
          "  -v                 list each file packed with its sizes\n"
+         "  -d DIR             -x: extract into DIR (default: the current\n"
+         "                     folder; made when missing)\n"
+         "  -o                 -x, --join: replace existing files\n"
          "  --help, --version\n"
          "Progress (the file being packed and the overall percentage) is\n"
          "shown on stderr when it is a terminal. stdout lists the files\n"
@@ -97,11 +106,30 @@ const char* TzipUsage() {
          "  4   done, but some selected files were left out (a failure\n"
          "      answered Ignore, or a second file mapping to a name already\n"
          "      selected)\n"
-         "  12  nothing to do: no file matched (no archive is created)\n";
+         "  12  nothing to do: no file matched (no archive is created)\n"
+         "-t: 0 when every entry is good, else 1. -x: 0 when every entry\n"
+         "was extracted, 1 when any failed (damaged, unsafe name, write\n"
+         "error), else 4 when existing files were kept (no -o), 12 when no\n"
+         "entry matched. --join: 0 when OUTPUT was written, else 1.\n";
+}
+
+OtherArgument TakeOtherArgument(const std::vector<std::string>& args, size_t i,
+                                std::vector<std::string>& positional) {
+  const std::string& arg = args[i];
+  if (arg == "--") {
+    positional.insert(positional.end(), args.begin() + i + 1, args.end());
+    return OtherArgument::kEnd;
+  }
+  if (arg.size() > 1 && arg[0] == '-') return OtherArgument::kUnknown;
+  positional.push_back(arg);
+  return OtherArgument::kPositional;
 }
 
 std::optional<TzipOptions> ParseTzipArguments(const std::vector<std::string>& args,
                                               std::string& error) {
+  if (!args.empty() && IsReadingMode(args[0])) {
+    return ParseReadingArguments(args, error);
+  }
   TzipOptions options;
   std::vector<std::string> positional;
   auto next = [&](size_t& i, const std::string& option) -> const std::string* {
@@ -201,14 +229,13 @@ std::optional<TzipOptions> ParseTzipArguments(const std::vector<std::string>& ar
     } else if (arg == "--version") {
       options.command = TzipCommand::kVersion;
       return options;
-    } else if (arg == "--") {
-      positional.insert(positional.end(), args.begin() + i + 1, args.end());
-      break;
-    } else if (arg.size() > 1 && arg[0] == '-') {
-      error = "unknown option: " + arg;
-      return std::nullopt;
     } else {
-      positional.push_back(arg);
+      const OtherArgument other = TakeOtherArgument(args, i, positional);
+      if (other == OtherArgument::kEnd) break;
+      if (other == OtherArgument::kUnknown) {
+        error = "unknown option: " + arg;
+        return std::nullopt;
+      }
     }
   }
   if (positional.empty()) {

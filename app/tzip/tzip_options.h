@@ -13,7 +13,16 @@
 
 namespace tessaly::app {
 
-enum class TzipCommand { kCreate, kUpdate, kList, kHelp, kVersion };
+enum class TzipCommand {
+  kCreate,
+  kUpdate,
+  kList,
+  kTest,     // -t: read every entry back and check it
+  kExtract,  // -x as the first argument: extract entries
+  kJoin,     // --join: copy a multi-volume archive into one file
+  kHelp,
+  kVersion,
+};
 
 // What tzip reports while it works.
 enum class TzipVerbosity {
@@ -43,12 +52,31 @@ struct TzipOptions {
   bool ansi_names = false;                         // --ansi-names
   std::optional<int32_t> threads;                  // --threads N
   TzipVerbosity verbosity = TzipVerbosity::kNormal;  // -q, -v
+  std::string extract_dir;                         // -x: -d DIR
+  bool overwrite = false;                          // -x, --join: -o
+  std::string join_output;                         // --join: OUTPUT
 };
 
 // Parses argv[1..]. Returns the options, or std::nullopt with a message in
 // `error` (for the usage text).
 std::optional<TzipOptions> ParseTzipArguments(const std::vector<std::string>& args,
                                               std::string& error);
+
+// An argument that no option of the command line took: "--" ends the
+// options (kEnd; the arguments after it go to `positional`), another one
+// beginning with "-" is unknown (kUnknown), anything else goes to
+// `positional` (kPositional).
+enum class OtherArgument { kPositional, kEnd, kUnknown };
+OtherArgument TakeOtherArgument(const std::vector<std::string>& args, size_t i,
+                                std::vector<std::string>& positional);
+
+// Whether `first` (argv[1]) selects a mode that reads an archive back:
+// -t, -x or --join. (-x elsewhere on the line leaves files out.)
+bool IsReadingMode(const std::string& first);
+
+// Parses the arguments of -t, -x and --join (args[0] is the mode).
+std::optional<TzipOptions> ParseReadingArguments(
+    const std::vector<std::string>& args, std::string& error);
 
 // A volume size as Info-ZIP's zip -s writes it: a whole number of bytes,
 // or one followed by k, m, g or t (kibibytes ... tebibytes; either case):

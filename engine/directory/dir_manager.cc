@@ -7,11 +7,6 @@
 
 namespace tessaly::engine {
 
-namespace {
-
-
-}  // namespace
-
 TZADirManager::TZADirManager(platform::Stream* stream, DirOwner& owner,
                              VolumeSequence& volumes, bool creating)
     : Stream(stream),

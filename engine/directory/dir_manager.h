@@ -79,8 +79,8 @@ class TZADirManager {
   int64_t PrefixSize = 0;
   bool HasZip64End = false;
   // Set by LoadDir: where the end records start (the Zip64 end record when
-  // there is one, else the end record); -1 when no end record was found and
-  // the directory was rebuilt from the local headers.
+  // there is one, else the end record); -1 when the directory was rebuilt
+  // from the local headers (no end record, or a damaged directory).
   int64_t EndRecordPosition = -1;
 };
 

@@ -291,6 +291,7 @@ int64_t TZADirManager::FindLocalHeader(int64_t from) {
 
 void TZADirManager::RebuildFromLocalHeaders() {
   Dir.Clear();
+  EndRecordPosition = -1;
   if (Owner.CurrentSpanningMode() != smNone) {
     throw EZAException(kCodeMultiVolumeRebuild);
   }

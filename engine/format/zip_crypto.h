@@ -1,4 +1,4 @@
-// Traditional PKWARE encryption (APPNOTE 6.1), encrypting direction only.
+// Traditional PKWARE encryption (APPNOTE 6.1).
 //
 // Each encrypted entry has its own key record, set up from the entry's
 // password. Its data is preceded by a 12-byte encryption header: ten random
@@ -54,6 +54,14 @@ inline uint8_t EncryptByte(ZipKeys& keys, uint8_t plain) {
   const uint8_t cipher = plain ^ StreamByte(keys);
   UpdateKeys(keys, plain);
   return cipher;
+}
+
+// Decrypts one byte: the inverse of EncryptByte (the keys take the plain
+// byte it yields).
+inline uint8_t DecryptByte(ZipKeys& keys, uint8_t cipher) {
+  const uint8_t plain = cipher ^ StreamByte(keys);
+  UpdateKeys(keys, plain);
+  return plain;
 }
 
 // Encrypts buffer[offset] .. buffer[offset + length - 1] in place, in order,

@@ -30,10 +30,6 @@ NameParts SplitName(const std::string& name) {
   return parts;
 }
 
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
-  return platform::AnsiUpperCase(a) == platform::AnsiUpperCase(b);
-}
-
 // The name of a numbered volume (index >= 0) under one of the two schemes.
 std::string NumberedVolumeName(const NameParts& parts, int32_t index,
                                bool advanced, bool sfx,
@@ -69,7 +65,7 @@ std::string VolumeFileName(const std::string& archive, int32_t index,
         parts.folder + parts.base + (naming.own_format ? ".ZA" : ".ZIP");
     // On a case-insensitive file system "a.ZIP" is the archive "a.zip"
     // itself; keep the archive's own spelling so it stays the same file.
-    if (!SameIgnoringCase(final_name, archive)) return final_name;
+    if (!SameFileNameAnyCase(final_name, archive)) return final_name;
   }
   return archive;
 }
@@ -135,6 +131,10 @@ std::vector<std::string> ExistingNumberedVolumes(platform::Env& env,
 bool HasExeExtension(const std::string& name) {
   return platform::AnsiLowerCase(platform::ExtractFileExt(name)).find(".exe") !=
          std::string::npos;
+}
+
+bool SameFileNameAnyCase(const std::string& a, const std::string& b) {
+  return platform::AnsiUpperCase(a) == platform::AnsiUpperCase(b);
 }
 
 }  // namespace tessaly::engine

@@ -73,6 +73,10 @@ std::vector<std::string> ExistingNumberedVolumes(platform::Env& env,
                                                  const std::string& archive,
                                                  const VolumeNaming& naming);
 
+// Whether `a` and `b` name the same file on a file system that ignores
+// letter case (ANSI upper case compared).
+bool SameFileNameAnyCase(const std::string& a, const std::string& b);
+
 // Whether the extension of `name` contains ".exe", in any letter case.
 bool HasExeExtension(const std::string& name);
 

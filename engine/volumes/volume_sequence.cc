@@ -55,10 +55,6 @@ constexpr int64_t kCopyBlockSize = 1000000;
 // The volume label of a spanned disk; %.3d of the volume number from 1.
 constexpr std::string_view kVolumeLabelFormat = "pkback# %.3d";
 
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
-  return platform::AnsiUpperCase(a) == platform::AnsiUpperCase(b);
-}
-
 }  // namespace
 
 VolumeSequence::VolumeSequence(platform::Env& env, const Component* component,
@@ -154,7 +150,7 @@ void VolumeSequence::Create(TZAVolumeNumberInfo& info, int64_t room_needed) {
     if (!env_.FileExists(name)) return false;
     return std::any_of(written_.begin(), written_.end(),
                        [&](const std::string& volume) {
-                         return SameIgnoringCase(volume, name);
+                         return SameFileNameAnyCase(volume, name);
                        });
   };
   while (true) {
@@ -198,7 +194,7 @@ void VolumeSequence::StartNext(TZAVolumeNumberInfo& info,
   if (settings_.open_mode != kOpenCreate) {
     const std::string numbered = VolumeFileName(
         settings_.archive_name, info.Number - 1, host_.Naming());
-    if (!SameIgnoringCase(numbered, name_)) {
+    if (!SameFileNameAnyCase(numbered, name_)) {
       // Never over another file: a stale volume of that name may be all
       // that is left of something.
       if (!ExistingVolumeName(env_, numbered).empty()) {
@@ -215,6 +211,21 @@ void VolumeSequence::StartNext(TZAVolumeNumberInfo& info,
   }
   stream_.reset();
   Create(info, room_needed);
+}
+
+void VolumeSequence::MakeWay(const std::string& name) {
+  if (!env_.FileExists(name)) return;
+  if (undo_.Recording()) {
+    std::string aside =
+        env_.TempFileName(platform::ExtractFilePath(name), "TZV");
+    // The temporary name is created as a file; renaming needs it free.
+    if (!aside.empty() && env_.RemoveFile(aside) &&
+        env_.RenameFile(name, aside)) {
+      undo_.SetAside(name, aside);
+      return;
+    }
+  }
+  env_.RemoveFile(name);
 }
 
 bool VolumeSequence::Rename(const std::string& from, const std::string& to) {
@@ -333,7 +344,7 @@ void VolumeSequence::FinishLastVolume() {
   const std::string final_name = VolumeFileName(archive, -1, host_.Naming());
   if (current.empty() || current == archive || current == final_name) return;
   stream_.reset();
-  if (env_.FileExists(final_name)) env_.RemoveFile(final_name);
+  MakeWay(final_name);
   const bool renamed = Rename(current, final_name);
   const std::string open_name = renamed ? final_name : current;
   auto reopened = platform::OpenStream(env_, open_name, kOpenReadWriteDenyNone);

@@ -149,10 +149,14 @@ class VolumeSequence {
 
   // ---- Ending and undoing ---------------------------------------------------
   // The last volume of a multi-volume archive takes the final name (any
-  // file of that name is replaced); the stream is open on it again,
+  // file of that name makes way: MakeWay); the stream is open on it again,
   // positioned at its end. Raises EZAException 57 (with the final name)
   // when the rename failed; the stream is then open on the old name.
   void FinishLastVolume();
+  // Clears `name` for a volume to take it. A file there is deleted, or,
+  // while the update can still be undone, kept aside until it ends so that
+  // the undo brings it back.
+  void MakeWay(const std::string& name);
   // Renames the volume file `from` to `to`, recorded for undoing; false
   // when it failed.
   bool Rename(const std::string& from, const std::string& to);

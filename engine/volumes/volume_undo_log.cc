@@ -40,6 +40,12 @@ void VolumeUndoLog::Renamed(const std::string& from, const std::string& to) {
   steps_.push_back(std::move(step));
 }
 
+void VolumeUndoLog::SetAside(const std::string& path,
+                             const std::string& aside) {
+  Renamed(path, aside);
+  steps_.back().temp_file = aside;  // undo moves it back before commit runs
+}
+
 bool VolumeUndoLog::UndoTail(Step& step, platform::Stream* live,
                              const std::string& live_name) {
   std::unique_ptr<platform::Stream> opened;

@@ -48,6 +48,9 @@ class VolumeUndoLog {
   void Created(const std::string& volume);
   // The volume file `from` was renamed to `to`.
   void Renamed(const std::string& from, const std::string& to);
+  // The file `path` was moved out of the way, to `aside`, where it stays
+  // until the transaction ends: undo moves it back, commit deletes it.
+  void SetAside(const std::string& path, const std::string& aside);
 
   // Undoes every step, latest first, and stops recording. The volume named
   // `live_name` is reached through `live` when that is not null (so an

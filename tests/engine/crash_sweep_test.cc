@@ -37,7 +37,7 @@ std::string Text(int lines, int seed) {
   return text;
 }
 
-uint32_t Crc(const std::string& data) {
+uint32_t EntryCrc(const std::string& data) {
   return ~UpdateCrc(0xFFFFFFFF, data.data(), static_cast<int64_t>(data.size()));
 }
 
@@ -161,7 +161,7 @@ class CrashSweepTest : public ::testing::Test {
       bool matches = false;
       for (const std::string& content : it->second.allowed) {
         matches = matches ||
-                  (entry.crc == Crc(content) && entry.size == content.size());
+                  (entry.crc == EntryCrc(content) && entry.size == content.size());
       }
       if (!matches) problems.push_back(entry.name + " differs");
     }

@@ -18,7 +18,7 @@
 namespace tessaly::engine {
 namespace {
 
-struct Failure {
+struct SourceFailure {
   std::string file;
   int32_t native_error;
   std::string message;
@@ -76,7 +76,7 @@ class SourceFaultTest : public ::testing::TestWithParam<Compression> {
   std::string src_;
   ScriptedDialogService dialogs_;
   TZipArchiver zip_;
-  std::vector<Failure> failures_;
+  std::vector<SourceFailure> failures_;
 };
 
 TEST_P(SourceFaultTest, FileVanishedBeforeWritingIsOfferedAs33) {

@@ -16,7 +16,7 @@
 namespace tessaly::engine {
 namespace {
 
-std::string Noise(size_t n, uint32_t seed) {
+std::string NoiseBytes(size_t n, uint32_t seed) {
   std::string s(n, '\0');
   for (char& c : s) {
     seed = seed * 1103515245 + 12345;
@@ -85,9 +85,9 @@ class VolumeSplitTest : public ::testing::Test {
 
 TEST_F(VolumeSplitTest, DataCrossingTheLimitFillsVolumesExactly) {
   zip_.SetCompressionMode(9);
-  Add({{"a.bin", Noise(50000, 1)},
-       {"b.bin", Noise(50000, 2)},
-       {"c.bin", Noise(50000, 3)}});
+  Add({{"a.bin", NoiseBytes(50000, 1)},
+       {"b.bin", NoiseBytes(50000, 2)},
+       {"c.bin", NoiseBytes(50000, 3)}});
   EXPECT_EQ(Size("arc.z01"), 65536);
   EXPECT_EQ(Size("arc.z02"), 65536);
   EXPECT_GT(Size("arc.zip"), 0);
@@ -103,7 +103,7 @@ TEST_F(VolumeSplitTest, LocalHeaderThatWouldCrossTheLimitStartsTheNextVolume) {
   zip_.SetCompressionMode(0);  // stored: entry sizes are known exactly
   // a.bin ends 20 bytes before the limit; b.bin's 35-byte header cannot
   // follow it there.
-  Add({{"a.bin", Noise(65536 - 35 - 20, 4)}, {"b.bin", Noise(1000, 5)}});
+  Add({{"a.bin", NoiseBytes(65536 - 35 - 20, 4)}, {"b.bin", NoiseBytes(1000, 5)}});
   EXPECT_EQ(Size("arc.z01"), 65536 - 20);
   EXPECT_EQ(dir_.ReadFile("arc.zip").substr(0, 4), std::string("PK\3\4", 4))
       << "b.bin's local header opens the second volume";
@@ -116,7 +116,7 @@ TEST_F(VolumeSplitTest, ScanOfTheArchivesOwnFolderLeavesItsVolumesOut) {
   // Three volumes; no entry spans more than two (zip -s 0 cannot join
   // those).
   for (int i = 1; i <= 3; ++i) {
-    dir_.WriteFile("data" + std::to_string(i) + ".bin", Noise(60000, 6 + i));
+    dir_.WriteFile("data" + std::to_string(i) + ".bin", NoiseBytes(60000, 6 + i));
   }
   dir_.WriteFile("arc.z02", "a volume of an earlier run");
   TStringList masks;
@@ -149,7 +149,7 @@ TEST_F(VolumeSplitTest, CancelDuringTheCopyAbortsTheUpdate) {
                                    bool& cancel) {
     cancel = phase == ppProcess;
   };
-  EXPECT_NO_THROW(Add({{"a.bin", Noise(5000, 6)}}));
+  EXPECT_NO_THROW(Add({{"a.bin", NoiseBytes(5000, 6)}}));
   EXPECT_EQ(overall_end, 0) << "the update was rolled back, not finished";
 }
 

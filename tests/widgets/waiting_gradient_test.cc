@@ -9,7 +9,7 @@
 namespace tessaly::widgets {
 namespace {
 
-constexpr Rgb kWhite{255, 255, 255};
+constexpr Rgb kWhitePixel{255, 255, 255};
 constexpr Rgb kNavy{0, 0, 128};
 constexpr Rgb kButtonFace{192, 192, 192};
 
@@ -48,7 +48,7 @@ class WaitingGradientTest : public testing::Test {
 TEST(ColorTest, SystemColoursMapToTheStandardScheme) {
   EXPECT_EQ(ColorToRGB(clActiveCaption), clNavy);
   EXPECT_EQ(ToRgb(clBtnFace), kButtonFace);
-  EXPECT_EQ(ToRgb(clBtnHighlight), kWhite);
+  EXPECT_EQ(ToRgb(clBtnHighlight), kWhitePixel);
   EXPECT_EQ(ToRgb(clWindowText), (Rgb{0, 0, 0}));
   EXPECT_EQ(ToRgb(ColorFromRgb(1, 2, 3)), (Rgb{1, 2, 3}));
   EXPECT_EQ(ColorToRGB(0x02123456), 0x123456) << "palette flag dropped";
@@ -77,7 +77,7 @@ TEST_F(WaitingGradientTest, BandFadesFromTrailingToLeadingColour) {
   ASSERT_EQ(band.Width(), 32);
   ASSERT_EQ(band.Height(), 28);
   // Increments (0 - 255) / 32 and (128 - 255) / 32 per stripe.
-  EXPECT_EQ(band.Pixel(0, 0), kWhite);
+  EXPECT_EQ(band.Pixel(0, 0), kWhitePixel);
   EXPECT_EQ(band.Pixel(1, 27), (Rgb{247, 247, 251}));
   EXPECT_EQ(band.Pixel(31, 13), (Rgb{8, 8, 132}));
 
@@ -123,7 +123,7 @@ TEST_F(WaitingGradientTest, ZeroWidthControlResizesTheBandButDrawsNothing) {
   const RgbBitmap& band = gradient_.Band();
   EXPECT_EQ(band.Width(), 32);
   EXPECT_EQ(band.Height(), 30);
-  EXPECT_EQ(band.Pixel(0, 0), kWhite) << "old stripe kept, no new stripe";
+  EXPECT_EQ(band.Pixel(0, 0), kWhitePixel) << "old stripe kept, no new stripe";
   EXPECT_EQ(band.Pixel(31, 0), (Rgb{8, 8, 132}));
 }
 

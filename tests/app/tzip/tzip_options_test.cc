@@ -55,7 +55,7 @@ INSTANTIATE_TEST_SUITE_P(
         SizeCase{"1.5m", 0}, SizeCase{" 2m", 0},
         SizeCase{"99999999999t", 0}, SizeCase{"99999999999999999999", 0}));
 
-std::optional<TzipOptions> Parse(std::vector<std::string> args,
+std::optional<TzipOptions> ParseArgs(std::vector<std::string> args,
                                  std::string* error = nullptr) {
   std::string message;
   std::optional<TzipOptions> options = ParseTzipArguments(args, message);
@@ -64,7 +64,7 @@ std::optional<TzipOptions> Parse(std::vector<std::string> args,
 }
 
 TEST(TzipArgumentsTest, DefaultsSuitLargeFilesAndAskNoPassword) {
-  const auto options = Parse({"a.zip", "*.txt"});
+  const auto options = ParseArgs({"a.zip", "*.txt"});
   ASSERT_TRUE(options);
   EXPECT_EQ(options->zip64, engine::zmAuto);
   EXPECT_FALSE(options->encrypt);
@@ -74,7 +74,7 @@ TEST(TzipArgumentsTest, DefaultsSuitLargeFilesAndAskNoPassword) {
 }
 
 TEST(TzipArgumentsTest, CollectorSettingsReadAsTheCollectorWrites) {
-  const auto options = Parse({"-9", "-s", "2m", "--classic-naming", "-p",
+  const auto options = ParseArgs({"-9", "-s", "2m", "--classic-naming", "-p",
                               "none", "-R", "--zip64", "disabled", "O.zip",
                               "Data/*.dat"});
   ASSERT_TRUE(options);
@@ -85,25 +85,25 @@ TEST(TzipArgumentsTest, CollectorSettingsReadAsTheCollectorWrites) {
 }
 
 TEST(TzipArgumentsTest, PasswordOptions) {
-  auto options = Parse({"-e", "a.zip", "x"});
+  auto options = ParseArgs({"-e", "a.zip", "x"});
   ASSERT_TRUE(options);
   EXPECT_TRUE(options->encrypt);
   EXPECT_FALSE(options->password);
   EXPECT_EQ(options->archive, "a.zip") << "-e takes no value";
 
-  options = Parse({"-P", "secret", "a.zip", "x"});
+  options = ParseArgs({"-P", "secret", "a.zip", "x"});
   ASSERT_TRUE(options);
   EXPECT_TRUE(options->encrypt);
   EXPECT_EQ(options->password, "secret");
 
   std::string error;
-  EXPECT_FALSE(Parse({"-P", "", "a.zip", "x"}, &error));
+  EXPECT_FALSE(ParseArgs({"-P", "", "a.zip", "x"}, &error));
   EXPECT_NE(error.find("empty"), std::string::npos) << error;
 }
 
 TEST(TzipArgumentsTest, QuietAndVerbose) {
-  EXPECT_EQ(Parse({"-q", "a.zip", "x"})->verbosity, TzipVerbosity::kQuiet);
-  EXPECT_EQ(Parse({"-v", "a.zip", "x"})->verbosity, TzipVerbosity::kVerbose);
+  EXPECT_EQ(ParseArgs({"-q", "a.zip", "x"})->verbosity, TzipVerbosity::kQuiet);
+  EXPECT_EQ(ParseArgs({"-v", "a.zip", "x"})->verbosity, TzipVerbosity::kVerbose);
 }
 
 TEST(TzipArgumentsTest, Threads) {
@@ -120,14 +120,14 @@ TEST(TzipArgumentsTest, Threads) {
 
 TEST(TzipArgumentsTest, SettingsThatWouldBeIgnoredAreRefused) {
   std::string error;
-  EXPECT_FALSE(Parse({"-u", "-s", "2m", "a.zip", "x"}, &error));
+  EXPECT_FALSE(ParseArgs({"-u", "-s", "2m", "a.zip", "x"}, &error));
   EXPECT_NE(error.find("-s applies only"), std::string::npos) << error;
-  EXPECT_FALSE(Parse({"--classic-naming", "a.zip", "x"}, &error));
+  EXPECT_FALSE(ParseArgs({"--classic-naming", "a.zip", "x"}, &error));
   EXPECT_NE(error.find("-s"), std::string::npos) << error;
-  EXPECT_FALSE(Parse({"-s", "1000", "a.zip", "x"}, &error));
+  EXPECT_FALSE(ParseArgs({"-s", "1000", "a.zip", "x"}, &error));
   EXPECT_NE(error.find("64k"), std::string::npos) << error;
   // Without -u the same options are fine.
-  EXPECT_TRUE(Parse({"-s", "64k", "--classic-naming", "a.zip", "x"}));
+  EXPECT_TRUE(ParseArgs({"-s", "64k", "--classic-naming", "a.zip", "x"}));
 }
 
 TEST(TzipArgumentsTest, UsageListsEveryExitStatus) {

@@ -87,7 +87,7 @@ constexpr char kStreamedListing[] =
     "y.txt 3 3 60 704810992 0\n";
 
 template <size_t N>
-std::string Bytes(const char (&literal)[N]) {
+std::string LiteralBytes(const char (&literal)[N]) {
   return std::string(literal, N - 1);
 }
 
@@ -119,7 +119,7 @@ class DirLoadTest : public ::testing::Test {
   // A small archive made by Python's zipfile (a folder, a deflated and a
   // stored file: kSmallArchive) with `comment` as its archive comment.
   static std::string SmallArchive(const std::string& comment = "") {
-    std::string archive = Bytes(kSmallArchive);
+    std::string archive = LiteralBytes(kSmallArchive);
     archive[archive.size() - 2] = static_cast<char>(comment.size() & 0xFF);
     archive[archive.size() - 1] = static_cast<char>(comment.size() >> 8);
     return archive + comment;
@@ -302,7 +302,7 @@ TEST_F(DirLoadTest, NamesAreReadInTheirEncoding) {
   for (const bool oem : {true, false}) {
     SCOPED_TRACE(oem ? "OEM names" : "ANSI names");
     owner_.oem = oem;
-    TZADirManager& utf8 = Load(Bytes(kUtf8Archive));
+    TZADirManager& utf8 = Load(LiteralBytes(kUtf8Archive));
     EXPECT_EQ(utf8.Dir.ItemPtr(0).StoredName, name);
     int32_t found = -1;
     EXPECT_TRUE(utf8.Dir.FindName(name, found));
@@ -363,7 +363,7 @@ TEST_F(DirLoadTest, ExtraBlocksAreCutToTheirField) {
 }
 
 TEST_F(DirLoadTest, RecoveryTakesSizesFromDataDescriptors) {
-  const std::string archive = Bytes(kStreamedArchive);
+  const std::string archive = LiteralBytes(kStreamedArchive);
   TZADirManager& manager = Load(archive.substr(0, archive.find("PK\x01\x02")));
   EXPECT_EQ(Listing(manager), kStreamedListing);
   EXPECT_EQ(manager.Dir.ItemPtr(0).header.signature, kCentralHeaderSignature);

@@ -15,18 +15,18 @@
 namespace tessaly::engine {
 namespace {
 
-struct MatchCase {
+struct MaskMatchCase {
   std::string_view mask;
   std::string_view name;
   bool matches;
 };
 
-std::ostream& operator<<(std::ostream& os, const MatchCase& c) {
+std::ostream& operator<<(std::ostream& os, const MaskMatchCase& c) {
   return os << "mask '" << c.mask << "' name '" << c.name << "' -> "
             << (c.matches ? "match" : "no match");
 }
 
-constexpr MatchCase kMatchCases[] = {
+constexpr MaskMatchCase kMatchCases[] = {
     // Empty mask and lone star.
     {"", "", true},
     {"", "a", false},
@@ -84,17 +84,17 @@ constexpr MatchCase kMatchCases[] = {
     {"\xA9", "\xA9", true},
 };
 
-class MaskMatchTest : public testing::TestWithParam<MatchCase> {};
+class MaskMatchTest : public testing::TestWithParam<MaskMatchCase> {};
 
 TEST_P(MaskMatchTest, MatchesWholeName) {
-  const MatchCase& c = GetParam();
+  const MaskMatchCase& c = GetParam();
   EXPECT_EQ(MaskMatch(c.name, c.mask), c.matches);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, MaskMatchTest, testing::ValuesIn(kMatchCases));
 
 // "?" over characters of several bytes: where ANSI text is UTF-8 (POSIX).
-constexpr MatchCase kUtf8Cases[] = {
+constexpr MaskMatchCase kUtf8Cases[] = {
     {"?", "\xC3\xA9", true},          // one 2-byte character
     {"?", "\xE2\x82\xAC", true},      // one 3-byte character
     {"?", "\xF0\x9F\x98\x80", true},  // one 4-byte character
@@ -109,8 +109,8 @@ constexpr char kSingleByteAnsi[] =
 class Utf8MaskMatchTest : public MaskMatchTest {};
 
 TEST_P(Utf8MaskMatchTest, MatchesWholeName) {
-  if (!test::AnsiIsUtf8()) GTEST_SKIP() << kSingleByteAnsi;
-  const MatchCase& c = GetParam();
+  if (!tessaly::test::AnsiIsUtf8()) GTEST_SKIP() << kSingleByteAnsi;
+  const MaskMatchCase& c = GetParam();
   EXPECT_EQ(MaskMatch(c.name, c.mask), c.matches);
 }
 
@@ -119,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(Table, Utf8MaskMatchTest, testing::ValuesIn(kUtf8Cases)
 // Whatever the ANSI text, "?" takes one character of it: a UTF-8 sequence
 // on POSIX, one byte of the code page on Windows.
 TEST(MaskCharacterTest, QuestionMarkTakesOneAnsiCharacter) {
-  const std::string e_acute = test::Ansi("\xC3\xA9");
+  const std::string e_acute = tessaly::test::Ansi("\xC3\xA9");
   ASSERT_FALSE(e_acute.empty());
   EXPECT_TRUE(MaskMatch(e_acute, "?"));
   EXPECT_FALSE(MaskMatch(e_acute, "??"));
@@ -158,7 +158,7 @@ TEST(TMaskTest, ThirtyFirstStarGroupIsInvalid) {
 
 TEST(TMaskTest, CompilesToExactlySizedProgram) {
   // é (C3 A9) is one two-byte character only where ANSI text is UTF-8.
-  if (!test::AnsiIsUtf8()) GTEST_SKIP() << kSingleByteAnsi;
+  if (!tessaly::test::AnsiIsUtf8()) GTEST_SKIP() << kSingleByteAnsi;
   TMask mask("*.D?t\xC3\xA9");
   ASSERT_EQ(mask.StateCount(), 6u);
   const TMaskState* s = mask.States();

@@ -46,8 +46,8 @@ TEST(NeedsLocalZip64Test, DecidesFromSourceSizeMethodAndMode) {
 TEST(CharacterCountTest, CountsUtf8SequencesOnce) {
   EXPECT_EQ(CharacterCount(""), 0);
   EXPECT_EQ(CharacterCount("abc"), 3);
-  EXPECT_EQ(CharacterCount(test::Ansi("caf\xC3\xA9")), 4);
-  if (test::AnsiIsUtf8()) {  // characters of several bytes
+  EXPECT_EQ(CharacterCount(tessaly::test::Ansi("caf\xC3\xA9")), 4);
+  if (tessaly::test::AnsiIsUtf8()) {  // characters of several bytes
     EXPECT_EQ(CharacterCount("\xE2\x82\xAC\xF0\x9F\x98\x80"), 2);
   }
 }

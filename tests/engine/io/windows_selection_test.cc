@@ -14,7 +14,7 @@ namespace {
 
 using NameList = std::vector<std::string>;
 
-NameList Sorted(NameList names) {
+NameList SortedNames(NameList names) {
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -28,7 +28,7 @@ TEST_F(SelectionTest, ExclusionWrittenWithSlashes) {
   exclusions_ = {Base() + "sub/*.*"};
 
   Scan({"*.*"}, true);
-  EXPECT_EQ(Sorted(Names()), Sorted({"top.dat", "sub/"}));
+  EXPECT_EQ(SortedNames(Names()), SortedNames({"top.dat", "sub/"}));
 }
 
 TEST_F(SelectionTest, MaskWrittenWithSlashesMeetsBackslashExclusion) {

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -324,6 +325,45 @@ TEST_F(VolumeSequenceTest, LastVolumeTakesTheFinalNameAndUndoRemovesTheRest) {
   EXPECT_EQ(volumes().current().Number, 0);
   ASSERT_NE(stream(), nullptr);
   EXPECT_EQ(stream()->Size(), 65536);
+}
+
+// A file already under the archive's final name makes way for the last
+// volume, but only for good: undoing the update brings it back, and only
+// committing it deletes it (no copy of it is left behind either way).
+TEST_F(VolumeSequenceTest, FileUnderTheFinalNameComesBackWithTheUndo) {
+  const auto files_in_folder = [&] {
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+      (void)entry;
+      ++count;
+    }
+    return count;
+  };
+  for (const bool undo : {true, false}) {
+    SCOPED_TRACE(undo ? "undone" : "committed");
+    dir_.WriteFile("arc.zip", "the old archive");
+    Create();
+    volumes().MarkStart();
+    volumes().undo().Begin();
+    EXPECT_EQ(Write(Pattern(150000)), 150000);
+    volumes().FinishLastVolume();
+    EXPECT_EQ(stream()->Size(), 150000 - 2 * 65536);
+    if (undo) {
+      EXPECT_TRUE(volumes().Undo());
+      EXPECT_EQ(dir_.ReadFile("arc.zip"), "the old archive");
+      EXPECT_FALSE(env_.FileExists(Name(2)));
+      EXPECT_EQ(files_in_folder(), 2u) << "arc.zip and the first volume";
+      volumes().Release();
+      env_.RemoveFile(Name(1));
+    } else {
+      volumes().undo().Commit();
+      volumes().Release();
+      EXPECT_EQ(dir_.ReadFile("arc.zip").size(), 150000u - 2 * 65536);
+      EXPECT_EQ(files_in_folder(), 3u) << "two volumes and arc.zip";
+      for (int i = 1; i <= 2; ++i) env_.RemoveFile(Name(i));
+      env_.RemoveFile(dir_.Join("arc.zip"));
+    }
+  }
 }
 
 TEST_F(VolumeSequenceTest, OneFileArchiveIsWrittenAndUndoneInPlace) {
