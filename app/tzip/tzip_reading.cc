@@ -14,7 +14,6 @@
 #include "engine/volumes/volume_reader.h"
 #include "platform/dos_time.h"
 #include "platform/exception.h"
-#include "platform/file_stream.h"
 #include "platform/path.h"
 
 namespace tessaly::app {
@@ -166,11 +165,7 @@ class TemporaryFile {
   TemporaryFile(platform::Env& env, const std::string& folder) : env_(env) {
     name_ = env.TempFileName(folder, "FC");
     if (name_.empty()) return;
-    std::unique_ptr<platform::File> file =
-        env.OpenFile(name_, platform::kOpenCreate);
-    if (file != nullptr) {
-      stream_ = std::make_unique<platform::FileStream>(std::move(file));
-    }
+    stream_ = env.OpenFile(name_, platform::kOpenCreate);
   }
   ~TemporaryFile() {
     stream_.reset();

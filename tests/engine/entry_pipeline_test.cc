@@ -624,7 +624,7 @@ struct CancelPoint {
 
 // How the entries are compressed: on one thread at the default mode, or on
 // two at a mode whose blocks the workers compress.
-struct Compression {
+struct CancelCompression {
   const char* label;
   int32_t threads;
   uint8_t mode;
@@ -632,7 +632,7 @@ struct Compression {
 
 class CancelTest
     : public PipelineTest,
-      public ::testing::WithParamInterface<std::tuple<CancelPoint, Compression>> {
+      public ::testing::WithParamInterface<std::tuple<CancelPoint, CancelCompression>> {
  protected:
   // Runs Add for the masks on the archive, cancelling at the parameter's
   // point; the archive must come out byte for byte as before.
@@ -699,8 +699,8 @@ INSTANTIATE_TEST_SUITE_P(
             CancelPoint{"OverallBlockOfThirdFile", 'O', ppProcess, 2, 1},
             CancelPoint{"EndOfFirstFile", 'F', ppEnd, 0, 0},
             CancelPoint{"OverallEnd", 'O', ppEnd, -1, 0}),
-        ::testing::Values(Compression{"OneThread", 1, 1},
-                          Compression{"TwoThreads", 2, 6})),
+        ::testing::Values(CancelCompression{"OneThread", 1, 1},
+                          CancelCompression{"TwoThreads", 2, 6})),
     [](const auto& info) {
       return std::string(std::get<0>(info.param).label) +
              std::get<1>(info.param).label;

@@ -26,13 +26,13 @@ struct SourceFailure {
 
 // How the entries are compressed: on one thread, or on two at a mode whose
 // blocks the workers compress.
-struct Compression {
+struct FaultCompression {
   const char* label;
   int32_t threads;
   uint8_t mode;
 };
 
-class SourceFaultTest : public ::testing::TestWithParam<Compression> {
+class SourceFaultTest : public ::testing::TestWithParam<FaultCompression> {
  protected:
   SourceFaultTest() {
     src_ = dir_.MakeDir("src");
@@ -121,8 +121,8 @@ TEST_P(SourceFaultTest, FileShrunkWhileReadIsOfferedAs34) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Compressions, SourceFaultTest,
-                         ::testing::Values(Compression{"OneThread", 1, 1},
-                                           Compression{"TwoThreads", 2, 6}),
+                         ::testing::Values(FaultCompression{"OneThread", 1, 1},
+                                           FaultCompression{"TwoThreads", 2, 6}),
                          [](const auto& info) {
                            return std::string(info.param.label);
                          });

@@ -107,13 +107,13 @@ TEST(TzipArgumentsTest, QuietAndVerbose) {
 }
 
 TEST(TzipArgumentsTest, Threads) {
-  EXPECT_FALSE(Parse({"a.zip", "x"})->threads) << "the engine's default";
-  EXPECT_EQ(Parse({"--threads", "0", "a.zip", "x"})->threads, 0);
-  EXPECT_EQ(Parse({"--threads", "2", "a.zip", "x"})->threads, 2);
-  EXPECT_EQ(Parse({"--threads", "64", "a.zip", "x"})->threads, 64);
+  EXPECT_FALSE(ParseArgs({"a.zip", "x"})->threads) << "the engine's default";
+  EXPECT_EQ(ParseArgs({"--threads", "0", "a.zip", "x"})->threads, 0);
+  EXPECT_EQ(ParseArgs({"--threads", "2", "a.zip", "x"})->threads, 2);
+  EXPECT_EQ(ParseArgs({"--threads", "64", "a.zip", "x"})->threads, 64);
   for (const char* bad : {"65", "-1", "", "2x", "two", "007"}) {
     std::string error;
-    EXPECT_FALSE(Parse({"--threads", bad, "a.zip", "x"}, &error)) << bad;
+    EXPECT_FALSE(ParseArgs({"--threads", bad, "a.zip", "x"}, &error)) << bad;
     EXPECT_NE(error.find("--threads"), std::string::npos) << error;
   }
 }

@@ -14,6 +14,8 @@
 #include "platform/memory_stream.h"
 
 namespace tessaly::engine {
+// Named, so that the helpers stay apart from other files built with this one.
+namespace parallel_deflate_test {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
@@ -378,4 +380,5 @@ TEST(ParallelDeflateTest, EarlyStopsAndEncryptionEndAsWithoutTheUnit) {
 }
 
 }  // namespace
+}  // namespace parallel_deflate_test
 }  // namespace tessaly::engine
