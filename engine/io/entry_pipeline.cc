@@ -436,7 +436,11 @@ void ArchiverCore::ApplyUpdate() {
   // Workers start with the first block they get and are joined when the
   // transaction ends, however it ends.
   const int threads = CompressionThreadCount(CompressionThreads);
-  if (threads > 1) parallel_ = std::make_unique<ParallelDeflate>(threads);
+  // One block in flight beyond one per worker keeps every worker busy and the
+  // memory of the job small.
+  if (threads > 1) {
+    parallel_ = std::make_unique<ParallelDeflate>(threads, threads + 1);
+  }
   struct WorkersEnd {
     std::unique_ptr<ParallelDeflate>& unit;
     ~WorkersEnd() { unit.reset(); }
