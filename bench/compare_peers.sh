@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Times tzip with the collector's settings against Info-ZIP zip and against
-# the compression floor (the same zlib calls on the same blocks, writing
-# nothing), over several runs, and prints the medians, the ratios, the total
-# output sizes and tzip's peak resident memory. Then the other end: the split
-# archive tzip wrote, tested (-t) and extracted (-x) by tzip and by 7-Zip,
-# and its single-file join (tzip --join) by Info-ZIP unzip, which reads no
-# split archive; with the ratio of tzip to the fastest peer.
+# Times tzip with the collector's settings, on one compression thread
+# (--threads 1) and with the default (one per core), against Info-ZIP zip
+# and against the single-thread compression floor (the same zlib calls on
+# the same blocks, writing nothing), over several runs, and prints the
+# medians, each ratio to the floor, the total output sizes and tzip's peak
+# resident memory; both tzip runs must write the same volumes. Then the
+# other end: the split archive tzip wrote, tested (-t) and extracted (-x)
+# by tzip and by 7-Zip, and its single-file join (tzip --join) by Info-ZIP
+# unzip, which reads no split archive; with the ratio of tzip to the
+# fastest peer.
 #
 #   bench/compare_peers.sh [BUILD_DIR] [DATA_MB] [RUNS]
 set -euo pipefail
@@ -38,10 +41,12 @@ seconds() {  # seconds taken by "$@", output discarded
 }
 sum_sizes() { local t=0 f; for f in "$@"; do t=$((t + $(stat -c %s "$f"))); done; echo $t; }
 
-tzip_run() {
-  rm -rf "$work/tzip" && mkdir "$work/tzip"
-  (cd "$data" && "$build/app/tzip" -9 -s 2097152 --classic-naming -p none -R \
-     "$work/tzip/Orvane.zip" "$data/FileList.cfg" "$data/*.dat" "$data/*.rpt" "$data/*.bmp")
+tzip_run() {  # [THREADS]: output in $work/tzip$THREADS
+  local out=$work/tzip${1:-}
+  rm -rf "$out" && mkdir "$out"
+  (cd "$data" && "$build/app/tzip" ${1:+--threads "$1"} -9 -s 2097152 \
+     --classic-naming -p none -R \
+     "$out/Orvane.zip" "$data/FileList.cfg" "$data/*.dat" "$data/*.rpt" "$data/*.bmp")
 }
 zip_run() {
   rm -rf "$work/zip" && mkdir "$work/zip"
@@ -49,30 +54,45 @@ zip_run() {
 }
 floor_run() { (cd "$data" && "$build/bench/deflate_floor" 9 "${files[@]}"); }
 
-declare -a t_tzip t_zip t_floor
+declare -a t_tzip t_tzip1 t_zip t_floor
 for ((i = 0; i < runs; i++)); do
   t_floor+=("$(seconds floor_run)")
+  t_tzip1+=("$(seconds tzip_run 1)")
   t_tzip+=("$(seconds tzip_run)")
   t_zip+=("$(seconds zip_run)")
 done
 m_tzip=$(printf '%s\n' "${t_tzip[@]}" | median)
+m_tzip1=$(printf '%s\n' "${t_tzip1[@]}" | median)
 m_zip=$(printf '%s\n' "${t_zip[@]}" | median)
 m_floor=$(printf '%s\n' "${t_floor[@]}" | median)
 
 floor_bytes=$(floor_run | awk '{print $6}')
 tzip_bytes=$(sum_sizes "$work"/tzip/*)
 zip_bytes=$(sum_sizes "$work"/zip/*)
-rss=$( { /usr/bin/time -v bash -c "$(declare -f tzip_run); work=$work data=$data build=$build tzip_run" >/dev/null; } 2>&1 |
-       awk -F: '/Maximum resident set size/ {gsub(/ /,"",$2); print $2}')
+peak_rss() {  # [THREADS]
+  { /usr/bin/time -v bash -c "$(declare -f tzip_run); work=$work data=$data build=$build tzip_run $*" >/dev/null; } 2>&1 |
+    awk -F: '/Maximum resident set size/ {gsub(/ /,"",$2); print $2}'
+}
+rss=$(peak_rss)
+rss1=$(peak_rss 1)
+same=yes
+for f in "$work"/tzip1/*; do
+  cmp -s "$f" "$work/tzip/$(basename "$f")" || same=NO
+done
+[[ $(ls "$work/tzip1" | wc -l) -eq $(ls "$work/tzip" | wc -l) ]] || same=NO
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.3f", a / b}'; }
 
 printf 'data: %s MB, %d files, %d runs (median)\n' "$mb" "${#files[@]}" "$runs"
-printf 'floor   %8.2f s   %12d bytes of deflate data\n' "$m_floor" "$floor_bytes"
-printf 'tzip    %8.2f s   %12d bytes in %d volumes\n' "$m_tzip" "$tzip_bytes" "$(ls "$work/tzip" | wc -l)"
-printf 'zip     %8.2f s   %12d bytes in %d volumes\n' "$m_zip" "$zip_bytes" "$(ls "$work/zip" | wc -l)"
-printf 'tzip/floor time %.3f\n' "$(awk -v a="$m_tzip" -v b="$m_floor" 'BEGIN {print a / b}')"
-printf 'tzip/zip   time %.3f\n' "$(awk -v a="$m_tzip" -v b="$m_zip" 'BEGIN {print a / b}')"
+printf 'floor            %7.2f s   %12d bytes of deflate data\n' "$m_floor" "$floor_bytes"
+printf 'tzip --threads 1 %7.2f s   %12d bytes in %d volumes   %s x floor   peak %s KiB\n' \
+  "$m_tzip1" "$tzip_bytes" "$(ls "$work/tzip1" | wc -l)" "$(ratio "$m_tzip1" "$m_floor")" "$rss1"
+printf 'tzip (default)   %7.2f s   %12d bytes in %d volumes   %s x floor   peak %s KiB   (default threads: %d cores)\n' \
+  "$m_tzip" "$tzip_bytes" "$(ls "$work/tzip" | wc -l)" "$(ratio "$m_tzip" "$m_floor")" "$rss" "$(nproc)"
+printf 'zip -9 -s 2m     %7.2f s   %12d bytes in %d volumes   %s x floor\n' \
+  "$m_zip" "$zip_bytes" "$(ls "$work/zip" | wc -l)" "$(ratio "$m_zip" "$m_floor")"
+printf 'tzip/zip   time %s (default threads), %s (--threads 1)\n' "$(ratio "$m_tzip" "$m_zip")" "$(ratio "$m_tzip1" "$m_zip")"
+printf 'tzip volumes the same with --threads 1 and the default: %s\n' "$same"
 printf 'tzip output over floor deflate bytes: %.3f%%\n' "$(awk -v a="$tzip_bytes" -v b="$floor_bytes" 'BEGIN {print (a - b) * 100 / b}')"
-printf 'tzip peak resident memory: %s KiB\n' "$rss"
 
 # Reading back.
 split=$work/tzip/Orvane.zip

@@ -3,7 +3,8 @@
 # then configures and builds two configurations (optimised, and
 # AddressSanitizer + UndefinedBehaviorSanitizer without the benchmarks),
 # runs the fuzz targets for a bounded time, runs the whole test
-# suite in both configurations, then the Windows build under Wine
+# suite in both configurations and the parallel compressor's tests under
+# ThreadSanitizer, then the Windows build under Wine
 # (scripts/windows-test.sh).
 #
 # The packages the Linux builds need are installed first; the rest (peer
@@ -83,6 +84,15 @@ install_rest() {
   return $rc
 }
 
+# The parallel compressor's tests under ThreadSanitizer (one small target
+# of the optimised build; the byte-identity sweep, which adds no thread
+# interplay of its own, runs only in the suites).
+tsan_test() {
+  cmake --build build/release --target parallel_deflate_tsan_tests -j "$jobs" &&
+    TSAN_OPTIONS=halt_on_error=1 build/release/tests/parallel_deflate_tsan_tests \
+      --gtest_brief=1 --gtest_filter='-*EveryLevel*'
+}
+
 rm -f build/*/ctest.log
 stage "install packages (build)" scripts/install-deps.sh --build
 mkdir -p build
@@ -95,6 +105,7 @@ stage "install packages (rest)" install_rest
 # Seconds per fuzz target (two targets).
 stage "fuzz" scripts/fuzz.sh "${TESSALY_FUZZ_SECONDS:-30}" build/release/app/tzip
 stage "release: test" test_config release
+stage "tsan: parallel deflate" tsan_test
 stage "asan: test" test_config asan
 stage "windows" scripts/windows-test.sh build/release
 

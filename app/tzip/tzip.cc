@@ -41,6 +41,7 @@ void Configure(const TzipOptions& options, TZipArchiver& zip) {
   zip.Password = options.password.value_or("");
   zip.Zip64Mode = options.zip64;
   zip.Options.OEMFileNames = !options.ansi_names;
+  if (options.threads) zip.CompressionThreads = *options.threads;
 }
 
 void List(TZipArchiver& zip, std::ostream& out) {

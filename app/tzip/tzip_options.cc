@@ -1,5 +1,6 @@
 #include "app/tzip/tzip_options.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <limits>
@@ -83,6 +84,8 @@ const char* TzipUsage() {
          "                     of this machine: prefer -e)\n"
          "  --zip64 MODE       disabled, auto (the default) or always\n"
          "  --ansi-names       store names as they are, not in code page 437\n"
+         "  --threads N        compress on N threads, 1 to 64 (0, the default:\n"
+         "                     one per core); the archive is the same\n"
          "  -q                 no progress line\n"
          "  -v                 list each file packed with its sizes\n"
          "  -d DIR             -x: extract into DIR (default: the current\n"
@@ -199,6 +202,19 @@ std::optional<TzipOptions> ParseTzipArguments(const std::vector<std::string>& ar
       }
     } else if (arg == "--ansi-names") {
       options.ansi_names = true;
+    } else if (arg == "--threads") {
+      const std::string* v = next(i, arg);
+      if (!v) return std::nullopt;
+      const bool digits = !v->empty() && v->size() <= 2 &&
+                          std::all_of(v->begin(), v->end(), [](char c) {
+                            return c >= '0' && c <= '9';
+                          });
+      const int32_t n = digits ? std::stoi(*v) : -1;
+      if (n < 0 || n > kMaxThreads) {
+        error = "--threads takes 0 (one per core) to 64, not " + *v;
+        return std::nullopt;
+      }
+      options.threads = n;
     } else if (arg == "-q") {
       options.verbosity = TzipVerbosity::kQuiet;
     } else if (arg == "-v") {

@@ -50,6 +50,7 @@ struct TzipOptions {
   std::optional<std::string> password;             // -P PASSWORD
   engine::TZip64Mode zip64 = engine::zmAuto;       // --zip64
   bool ansi_names = false;                         // --ansi-names
+  std::optional<int32_t> threads;                  // --threads N
   TzipVerbosity verbosity = TzipVerbosity::kNormal;  // -q, -v
   std::string extract_dir;                         // -x: -d DIR
   bool overwrite = false;                          // -x, --join: -o
@@ -83,6 +84,9 @@ std::optional<TzipOptions> ParseReadingArguments(
 // `error` for other text and for sizes below kMinVolumeSize.
 std::optional<int64_t> ParseVolumeSize(const std::string& text,
                                        std::string& error);
+
+// The most compression threads --threads takes.
+inline constexpr int32_t kMaxThreads = 64;
 
 // The usage text printed by --help and after a usage error, ending with the
 // exit statuses.

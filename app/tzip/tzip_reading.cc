@@ -165,11 +165,7 @@ class TemporaryFile {
   TemporaryFile(platform::Env& env, const std::string& folder) : env_(env) {
     name_ = env.TempFileName(folder, "FC");
     if (name_.empty()) return;
-    std::unique_ptr<platform::File> file =
-        env.OpenFile(name_, platform::kOpenCreate);
-    if (file != nullptr) {
-      stream_ = std::move(file);
-    }
+    stream_ = env.OpenFile(name_, platform::kOpenCreate);
   }
   ~TemporaryFile() {
     stream_.reset();

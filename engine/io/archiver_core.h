@@ -32,6 +32,7 @@
 #include "engine/base/component.h"
 #include "engine/directory/dir_manager.h"
 #include "engine/directory/dir_owner.h"
+#include "engine/io/parallel_deflate.h"
 #include "engine/volumes/volume_naming.h"
 #include "engine/base/options.h"
 #include "engine/base/string_list.h"
@@ -66,6 +67,9 @@ class ArchiverCore : public Component,
   std::string TempDir;   // folder for temporary files; empty: the system's
   std::string SFXStub;   // self-extractor stub copied before a new archive
   TZip64Mode Zip64Mode = zmAuto;
+  // Threads that compress new entries: 0 one per processor core, 1 the
+  // writing thread alone. The archive is the same for every number.
+  int32_t CompressionThreads = 0;
 
   // ---- Owned option objects and mask lists --------------------------------
   TZAOptions Options;
@@ -292,6 +296,9 @@ class ArchiverCore : public Component,
   uint8_t compression_mode_ = 1;
   TZASpanningMode spanning_mode_ = smNone;
   bool in_memory_ = false;
+  // The compression workers of the running update transaction, when it
+  // compresses on more than one thread (entry_pipeline.cc).
+  std::unique_ptr<ParallelDeflate> parallel_;
 
   // State of the running scan (file_selection.cc).
   struct ScanState {

@@ -1,130 +1,23 @@
-// One zlib deflate stream per entry, fed one block at a time.
-//
-// Every block but the last is compressed with a sync flush, so each chunk
-// ends on a byte boundary and can be written (and encrypted) on its own; the
-// last block is compressed with finish. zlib is driven in its zlib format
-// (deflateInit_), so the first chunk starts with the 2-byte zlib header and
-// the last ends with the 4-byte Adler-32 trailer (RFC 1950); both are cut
-// off, leaving raw deflate data (RFC 1951) as APPNOTE 4.4.5 method 8 wants.
-//
-// The output buffer of a block (n + n/10 + 12 bytes, rounded up to 256) is
-// larger than zlib's bound for n input bytes, so one deflate call normally
-// takes the whole block. Should zlib still ask for more room, the buffer is
-// grown and deflate called again with the same flush, so a chunk is never
-// cut short. The chunk length is measured from the output space used,
-// which stays correct for entries beyond 4 GiB whatever the width of zlib's
-// total counters.
+// One zlib deflate stream per entry, fed one block at a time (see
+// engine/io/deflate_block.h). zlib is driven in its zlib format, so the
+// first chunk starts with the 2-byte zlib header and the last ends with the
+// 4-byte Adler-32 trailer (RFC 1950); both are cut off, leaving raw deflate
+// data (RFC 1951) as APPNOTE 4.4.5 method 8 wants.
 #include "engine/io/deflate_adapter.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <cstring>
+#include <deque>
 #include <memory>
 #include <optional>
-
-#include <zlib.h>
+#include <span>
+#include <vector>
 
 #include "engine/format/crc32.h"
 #include "engine/io/compression_error.h"
+#include "engine/io/deflate_block.h"
+#include "engine/io/parallel_deflate.h"
 
 namespace tessaly::engine {
-namespace {
-
-constexpr int64_t kZlibHeaderSize = 2;
-constexpr int64_t kAdlerTrailerSize = 4;
-
-// zlib's memory hooks: zero-filled memory from the C heap.
-voidpf ZeroedAlloc(voidpf /*opaque*/, uInt items, uInt size) {
-  return std::calloc(items, size);
-}
-
-void ZeroedFree(voidpf /*opaque*/, voidpf address) { std::free(address); }
-
-// Owns one deflate stream; ends it when destroyed unless End() ran.
-class DeflateStream {
- public:
-  explicit DeflateStream(uint8_t level) {
-    std::memset(&stream_, 0, sizeof stream_);
-    stream_.zalloc = ZeroedAlloc;
-    stream_.zfree = ZeroedFree;
-    stream_.opaque = nullptr;
-    // The zlib format with method 8, window bits 15, memory level 8 and the
-    // default strategy.
-    const int result = deflateInit_(&stream_, level, ZLIB_VERSION,
-                                    static_cast<int>(sizeof(z_stream)));
-    if (result < 0) {
-      ended_ = true;  // nothing to end: the stream has no state
-      CheckCompressionResult(result);
-    }
-  }
-  DeflateStream(const DeflateStream&) = delete;
-  DeflateStream& operator=(const DeflateStream&) = delete;
-  ~DeflateStream() {
-    if (!ended_) deflateEnd(&stream_);
-  }
-
-  z_stream& get() { return stream_; }
-
-  // Ends the stream and returns zlib's result.
-  int End() {
-    ended_ = true;
-    return deflateEnd(&stream_);
-  }
-
- private:
-  z_stream stream_;
-  bool ended_ = false;
-};
-
-// The output of one block: `length` bytes from `data + offset`.
-struct Chunk {
-  std::unique_ptr<uint8_t[]> owned;  // deflate output; empty for stored data
-  uint8_t* data = nullptr;
-  int64_t offset = 0;
-  int64_t length = 0;
-};
-
-// Whether the deflate call with `flush` has delivered all of its output.
-bool DeflateComplete(const z_stream& stream, int flush, int result) {
-  if (flush == Z_FINISH) return result == Z_STREAM_END;
-  return stream.avail_in == 0 && stream.avail_out != 0;
-}
-
-// Compresses `n` bytes at `input` into one chunk.
-Chunk DeflateBlock(z_stream& stream, uint8_t* input, int64_t n, bool last) {
-  int64_t capacity = DeflateOutputBufferSize(n);
-  Chunk chunk;
-  chunk.owned = std::make_unique_for_overwrite<uint8_t[]>(capacity);
-  chunk.data = chunk.owned.get();
-
-  const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
-  stream.next_in = input;
-  stream.avail_in = static_cast<uInt>(n);
-  stream.next_out = chunk.data;
-  stream.avail_out = static_cast<uInt>(capacity);
-  int result = CheckCompressionResult(deflate(&stream, flush));
-  int64_t used = capacity - stream.avail_out;
-
-  while (!DeflateComplete(stream, flush, result)) {
-    const int64_t grown = capacity * 2;
-    auto bigger = std::make_unique_for_overwrite<uint8_t[]>(grown);
-    std::memcpy(bigger.get(), chunk.data, static_cast<size_t>(used));
-    chunk.owned = std::move(bigger);
-    chunk.data = chunk.owned.get();
-    stream.next_out = chunk.data + used;
-    stream.avail_out = static_cast<uInt>(grown - used);
-    capacity = grown;
-    result = deflate(&stream, flush);
-    // A repeated flush with nothing left to deliver reports "no progress".
-    if (result == Z_BUF_ERROR && flush != Z_FINISH) break;
-    CheckCompressionResult(result);
-    used = capacity - stream.avail_out;
-  }
-  chunk.length = used;
-  return chunk;
-}
-
-}  // namespace
 
 int64_t DeflateBlockSize(uint8_t level) {
   if (level >= 1 && level <= 3) return 512 * 1024;
@@ -137,17 +30,173 @@ int64_t DeflateOutputBufferSize(int64_t n) {
   return (size + 255) / 256 * 256;
 }
 
+namespace {
+
+// Produces the output of an entry's blocks one after the other: reads the
+// block's source bytes, feeds them to the CRC register and returns the
+// bytes to write (for deflate data without the zlib header and trailer).
+class BlockProducer {
+ public:
+  virtual ~BlockProducer() = default;
+
+  // The next block: `n` source bytes, the entry's last when `last`. Returns
+  // false when the source delivers fewer than `n` bytes. Otherwise `out`
+  // holds the bytes to write, writable in place and valid until the next
+  // call; `crc_register` has taken the source bytes when `update_crc`.
+  virtual bool Produce(int64_t n, bool last, bool update_crc,
+                       uint32_t& crc_register, std::span<uint8_t>& out) = 0;
+};
+
+// Reads and compresses each block on the calling thread, on the entry's one
+// deflate stream; stored data is passed through.
+class SerialBlocks final : public BlockProducer {
+ public:
+  SerialBlocks(platform::Stream& source, int64_t buffer_size, z_stream& stream,
+               bool deflating)
+      : source_(source),
+        input_(std::make_unique_for_overwrite<uint8_t[]>(
+            static_cast<size_t>(buffer_size))),
+        stream_(stream),
+        deflating_(deflating) {}
+
+  bool Produce(int64_t n, bool last, bool update_crc, uint32_t& crc_register,
+               std::span<uint8_t>& out) override {
+    if (source_.Read(input_.get(), n) != n) return false;
+    if (update_crc) crc_register = UpdateCrc(crc_register, input_.get(), n);
+    if (!deflating_) {
+      out = {input_.get(), static_cast<size_t>(n)};
+      return true;
+    }
+    chunk_ = DeflateBlock(stream_, input_.get(), n, last);
+    if (first_) {
+      chunk_.offset = kZlibHeaderSize;
+      chunk_.length -= kZlibHeaderSize;
+      first_ = false;
+    }
+    // Nothing follows the trailer, so dropping it before encryption leaves
+    // every written byte as it would be had it been encrypted along.
+    if (last) chunk_.length -= kAdlerTrailerSize;
+    out = {chunk_.data + chunk_.offset, static_cast<size_t>(chunk_.length)};
+    return true;
+  }
+
+ private:
+  platform::Stream& source_;
+  std::unique_ptr<uint8_t[]> input_;
+  z_stream& stream_;
+  const bool deflating_;
+  bool first_ = true;
+  DeflateChunk chunk_;
+};
+
+// Has the parallel compressor's workers deflate blocks read ahead on the
+// calling thread. Ahead reads are a guess: each block is read again where
+// the serial loop reads it (after its progress call), and that read is the
+// one that counts. While it matches the guess the workers' output is used;
+// a short read stops the entry as it would serially; different bytes (a
+// source changed meanwhile) drop everything read ahead and take the entry
+// up again from the bytes just read. So a source that changes or shrinks
+// while it is read gives what the serial loop gives.
+class ParallelBlocks final : public BlockProducer {
+ public:
+  ParallelBlocks(platform::Stream& source, int64_t source_size,
+                 int64_t block_size, uint8_t level, ParallelDeflate& unit)
+      : source_(source),
+        source_size_(source_size),
+        block_size_(block_size),
+        level_(level),
+        unit_(unit),
+        start_(source.Position()) {
+    unit_.BeginEntry(level_);
+  }
+  ~ParallelBlocks() override {
+    if (unit_.InFlight() > 0) unit_.Discard();
+  }
+
+  bool Produce(int64_t n, bool last, bool update_crc, uint32_t& crc_register,
+               std::span<uint8_t>& out) override {
+    auto block = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(n));
+    if (!ReadAt(done_, *block)) return false;
+    if (ahead_.empty() || *ahead_.front() != *block) {
+      if (!ahead_.empty()) unit_.Discard();
+      ahead_.clear();
+      unit_.BeginEntry(level_, window_);
+      unit_.Submit(block, last);
+      ahead_.push_back(block);
+      read_ = done_ + n;
+      short_ahead_ = false;
+    }
+    ReadAhead();
+    block_ = unit_.TakeNext();
+    ahead_.pop_front();
+
+    done_ += n;
+    if (!last) {
+      const size_t kept = std::min(block->size(), kWindow);
+      window_.insert(window_.end(), block->end() - kept, block->end());
+      if (window_.size() > kWindow) {
+        window_.erase(window_.begin(), window_.end() - kWindow);
+      }
+    }
+    if (update_crc) {
+      crc_register =
+          AppendBlockCrc(crc_register, block_.crc, block_.source_size);
+    }
+    out = block_.data;
+    return true;
+  }
+
+ private:
+  static constexpr size_t kWindow = 32 * 1024;
+
+  // Reads block.size() bytes at `offset` of the entry's data.
+  bool ReadAt(int64_t offset, std::vector<uint8_t>& block) {
+    const auto n = static_cast<int64_t>(block.size());
+    return source_.Seek(start_ + offset) == start_ + offset &&
+           source_.Read(block.data(), n) == n;
+  }
+
+  void ReadAhead() {
+    while (!short_ahead_ && read_ < source_size_ && !unit_.Full()) {
+      const int64_t n = std::min(block_size_, source_size_ - read_);
+      auto block =
+          std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(n));
+      if (!ReadAt(read_, *block)) {
+        short_ahead_ = true;
+        return;
+      }
+      read_ += n;
+      unit_.Submit(block, read_ == source_size_);
+      ahead_.push_back(std::move(block));
+    }
+  }
+
+  platform::Stream& source_;
+  const int64_t source_size_;
+  const int64_t block_size_;
+  const uint8_t level_;
+  ParallelDeflate& unit_;
+  const int64_t start_;  // where the entry's data begin in the source
+  int64_t done_ = 0;     // source bytes produced
+  int64_t read_ = 0;     // source bytes read ahead (from 0)
+  bool short_ahead_ = false;
+  std::deque<std::shared_ptr<const std::vector<uint8_t>>> ahead_;  // in flight
+  std::vector<uint8_t> window_;  // the last 32 KiB produced
+  DeflatedBlock block_;
+};
+
+}  // namespace
+
 void CompressEntry(platform::Stream& source, int64_t source_size,
                    platform::Stream& output, uint8_t level, uint16_t method,
                    std::string_view password, CompressCounters& counters,
-                   CompressProgress& progress, HeaderRandom* random) {
+                   CompressProgress& progress, HeaderRandom* random,
+                   ParallelDeflate* parallel) {
   const int64_t block_size = DeflateBlockSize(level);
   const int64_t buffer_size =
       std::max<int64_t>(0, std::min(block_size, source_size));
-  auto input = std::make_unique_for_overwrite<uint8_t[]>(
-      static_cast<size_t>(buffer_size));
 
-  DeflateStream deflater(level);
+  DeflateStream deflater(level, DeflateFraming::kZlib);
   const bool deflating = method == 8;
   const bool encrypting = !password.empty();
 
@@ -161,9 +210,19 @@ void CompressEntry(platform::Stream& source, int64_t source_size,
     counters.compressed_size += kEncryptionHeaderSize;
   }
 
+  std::optional<SerialBlocks> serial;
+  std::optional<ParallelBlocks> ahead;
+  BlockProducer* blocks;
+  // Levels whose blocks depend on each other gain nothing from workers
+  // within one entry: they stay on this thread.
+  if (parallel != nullptr && deflating && DeflateBlocksIndependent(level)) {
+    blocks = &ahead.emplace(source, source_size, block_size, level, *parallel);
+  } else {
+    blocks = &serial.emplace(source, buffer_size, deflater.get(), deflating);
+  }
+
   progress.Start(source_size);
   bool stopped_early = false;
-  bool first_block = true;
   while (counters.bytes_processed < source_size) {
     progress.BeforeBlock(counters.bytes_processed, source_size);
     if (progress.Cancelled()) {
@@ -172,41 +231,21 @@ void CompressEntry(platform::Stream& source, int64_t source_size,
     }
     const int64_t n =
         std::min(block_size, source_size - counters.bytes_processed);
-    if (source.Read(input.get(), n) != n) {
+    const bool last_block = counters.bytes_processed + n == source_size;
+    std::span<uint8_t> chunk;
+    if (!blocks->Produce(n, last_block, !encrypting, counters.crc, chunk)) {
       stopped_early = true;
       break;
     }
-    if (!encrypting) counters.crc = UpdateCrc(counters.crc, input.get(), n);
+    if (encrypting) EncryptBuffer(keys, chunk.data(), 0, chunk.size());
 
-    const bool last_block = counters.bytes_processed + n == source_size;
-    Chunk chunk;
-    if (deflating) {
-      chunk = DeflateBlock(deflater.get(), input.get(), n, last_block);
-      if (first_block) {
-        chunk.offset = kZlibHeaderSize;
-        chunk.length -= kZlibHeaderSize;
-      }
-    } else {
-      chunk.data = input.get();
-      chunk.length = n;
-    }
-    first_block = false;
-
-    // The last chunk is encrypted with its trailer, which is then dropped:
-    // nothing follows it, so no written byte depends on the dropped ones.
-    if (encrypting) {
-      EncryptBuffer(keys, chunk.data, static_cast<size_t>(chunk.offset),
-                    static_cast<size_t>(chunk.length));
+    const auto length = static_cast<int64_t>(chunk.size());
+    if (output.Write(chunk.data(), length) != length) {
+      stopped_early = true;
+      break;
     }
     counters.bytes_processed += n;
-    if (deflating && last_block) chunk.length -= kAdlerTrailerSize;
-
-    if (output.Write(chunk.data + chunk.offset, chunk.length) != chunk.length) {
-      counters.bytes_processed -= n;
-      stopped_early = true;
-      break;
-    }
-    counters.compressed_size += chunk.length;
+    counters.compressed_size += length;
   }
 
   // A stream left in the middle of its data reports an error when ended;

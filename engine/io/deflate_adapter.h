@@ -17,6 +17,8 @@
 
 namespace tessaly::engine {
 
+class ParallelDeflate;
+
 // The counters of one entry, kept across its blocks. The caller sets them up
 // (normally to the defaults below) and reads them after CompressEntry.
 struct CompressCounters {
@@ -84,6 +86,13 @@ int64_t DeflateOutputBufferSize(int64_t n);
 // An empty source writes no data: nothing at all without a password, the
 // 12-byte encryption header alone with one.
 //
+// - With `parallel`, deflate data of levels 0 and 4-9 is compressed block
+//   by block on its workers (engine/io/parallel_deflate.h) while this
+//   thread reads ahead and writes. Every block is read again where the
+//   loop reads it without workers, and that read counts: the bytes written,
+//   the counters, the progress calls and the outcome of a short read, a
+//   changed source or a short write are the same as without it. The
+//   source must be able to seek. Stored data and levels 1-3 never use it.
 // Throws ECompressionError ("error", engine/io/compression_error.h) when
 // zlib reports a failure (for example a level above 9), and
 // platform::EWriteError when the output refuses a byte of the encryption
@@ -91,7 +100,8 @@ int64_t DeflateOutputBufferSize(int64_t n);
 void CompressEntry(platform::Stream& source, int64_t source_size,
                    platform::Stream& output, uint8_t level, uint16_t method,
                    std::string_view password, CompressCounters& counters,
-                   CompressProgress& progress, HeaderRandom* random = nullptr);
+                   CompressProgress& progress, HeaderRandom* random = nullptr,
+                   ParallelDeflate* parallel = nullptr);
 
 }  // namespace tessaly::engine
 

@@ -433,6 +433,19 @@ void ArchiverCore::ApplyUpdate() {
     last_update_.RolledBack = roll_back();
   };
 
+  // Workers start with the first block they get and are joined when the
+  // transaction ends, however it ends.
+  const int threads = CompressionThreadCount(CompressionThreads);
+  // One block in flight beyond one per worker keeps every worker busy and the
+  // memory of the job small.
+  if (threads > 1) {
+    parallel_ = std::make_unique<ParallelDeflate>(threads, threads + 1);
+  }
+  struct WorkersEnd {
+    std::unique_ptr<ParallelDeflate>& unit;
+    ~WorkersEnd() { unit.reset(); }
+  } workers_end{parallel_};
+
   volumes_.undo().Begin();
   undo.Record([this] { return RollbackUpdate(); });
   try {

@@ -495,7 +495,8 @@ bool ArchiverCore::PackEntryData(platform::Stream& source,
   CompressCounters counters;  // 0 bytes, CRC register all ones
   EntryProgress progress(*this, item);
   CompressEntry(source, source_size, output, item.EntryLevel, header.method,
-                item.EntryPassword, counters, progress);
+                item.EntryPassword, counters, progress, nullptr,
+                parallel_.get());
 
   if (counters.bytes_processed != source_size) {
     if (CancelRequested) return false;

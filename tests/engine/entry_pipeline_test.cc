@@ -9,6 +9,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -265,6 +266,50 @@ TEST_F(PipelineTest, EventsOfAFolderAnEmptyFileAndAThreeBlockFile) {
   const std::string list = List();
   EXPECT_TRUE(Contains(list, "fold/ 0 00000000 0 0 "));
   EXPECT_TRUE(Contains(list, Line("big.dat", 8, big) + " ")) << list;
+}
+
+// Compressed on two threads, the same files give the same events with the
+// same values and the same archive, byte for byte, as on one; some changes
+// bytes while it is read, in a progress event after the workers have read
+// ahead.
+TEST_F(PipelineTest, TwoThreadsRaiseTheEventsAndWriteTheArchiveOfOne) {
+  Source("a.dat", Noise(2500000, 4) + std::string(900000, 'a'));
+  Source("b.dat", "bravo");
+  Source("c.dat", Noise(3100000, 5));
+  int processed = 0;
+  zip_.OnFileProgress = [&](Component*, const std::string& name,
+                            double progress, TZAProcessOperation op,
+                            TZAProgressPhase phase, bool& cancel) {
+    if (phase == ppProcess && name.ends_with("c.dat") && ++processed == 2) {
+      Source("c.dat", Noise(3100000, 6));
+    }
+    Record({'F', phase, progress, Relative(name), op}, cancel);
+  };
+  const auto written = std::filesystem::last_write_time(src_ + "b.dat");
+  std::vector<std::string> archives;
+  std::vector<std::vector<Event>> events;
+  for (int threads : {1, 2}) {
+    SCOPED_TRACE(threads);
+    processed = 0;
+    Source("c.dat", Noise(3100000, 5));
+    // The same times in both archives, however long the runs take.
+    for (const char* name : {"a.dat", "c.dat"}) {
+      std::filesystem::last_write_time(src_ + name, written);
+    }
+    zip_.CompressionThreads = threads;
+    zip_.SetCompressionMode(6);
+    archives.push_back(MakeArchive({"a.dat", "b.dat", "c.dat"}));
+    events.push_back(events_);
+  }
+  ASSERT_EQ(events[0].size(), events[1].size());
+  for (size_t i = 0; i < events[0].size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(events[1][i].kind, events[0][i].kind);
+    EXPECT_EQ(events[1][i].phase, events[0][i].phase);
+    EXPECT_EQ(events[1][i].progress, events[0][i].progress);
+    EXPECT_EQ(events[1][i].name, events[0][i].name);
+  }
+  EXPECT_TRUE(archives[1] == archives[0]);
 }
 
 TEST_F(PipelineTest, LocalHeadersCarryFinalValuesAndTheOemNameLength) {
@@ -577,14 +622,25 @@ struct CancelPoint {
   int nth;   // which matching event of that file
 };
 
-class CancelTest : public PipelineTest,
-                   public ::testing::WithParamInterface<CancelPoint> {
+// How the entries are compressed: on one thread at the default mode, or on
+// two at a mode whose blocks the workers compress.
+struct CancelCompression {
+  const char* label;
+  int32_t threads;
+  uint8_t mode;
+};
+
+class CancelTest
+    : public PipelineTest,
+      public ::testing::WithParamInterface<std::tuple<CancelPoint, CancelCompression>> {
  protected:
   // Runs Add for the masks on the archive, cancelling at the parameter's
   // point; the archive must come out byte for byte as before.
   void AddAndCancel(std::initializer_list<const char*> masks,
                     const std::string& before) {
-    const CancelPoint point = GetParam();
+    const CancelPoint point = std::get<0>(GetParam());
+    zip_.CompressionThreads = std::get<1>(GetParam()).threads;
+    zip_.SetCompressionMode(std::get<1>(GetParam()).mode);
     cancel_when_ = [point, file = -1, seen = 0](const Event& e) mutable {
       if (e.kind == 'F' && e.phase == ppStart) {
         ++file;
@@ -635,14 +691,20 @@ TEST_P(CancelTest, CreatingAnArchive) {
 
 INSTANTIATE_TEST_SUITE_P(
     Points, CancelTest,
-    ::testing::Values(
-        CancelPoint{"OverallStart", 'O', ppStart, -1, 0},
-        CancelPoint{"FirstEventOfThirdFile", 'F', ppStart, 2, 0},
-        CancelPoint{"SecondBlockOfSecondFile", 'F', ppProcess, 1, 1},
-        CancelPoint{"OverallBlockOfThirdFile", 'O', ppProcess, 2, 1},
-        CancelPoint{"EndOfFirstFile", 'F', ppEnd, 0, 0},
-        CancelPoint{"OverallEnd", 'O', ppEnd, -1, 0}),
-    [](const auto& info) { return std::string(info.param.label); });
+    ::testing::Combine(
+        ::testing::Values(
+            CancelPoint{"OverallStart", 'O', ppStart, -1, 0},
+            CancelPoint{"FirstEventOfThirdFile", 'F', ppStart, 2, 0},
+            CancelPoint{"SecondBlockOfSecondFile", 'F', ppProcess, 1, 1},
+            CancelPoint{"OverallBlockOfThirdFile", 'O', ppProcess, 2, 1},
+            CancelPoint{"EndOfFirstFile", 'F', ppEnd, 0, 0},
+            CancelPoint{"OverallEnd", 'O', ppEnd, -1, 0}),
+        ::testing::Values(CancelCompression{"OneThread", 1, 1},
+                          CancelCompression{"TwoThreads", 2, 6})),
+    [](const auto& info) {
+      return std::string(std::get<0>(info.param).label) +
+             std::get<1>(info.param).label;
+    });
 
 // ---- Moved sources
 // ------------------------------------------------------------

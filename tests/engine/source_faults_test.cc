@@ -24,7 +24,15 @@ struct SourceFailure {
   std::string message;
 };
 
-class SourceFaultTest : public ::testing::Test {
+// How the entries are compressed: on one thread, or on two at a mode whose
+// blocks the workers compress.
+struct FaultCompression {
+  const char* label;
+  int32_t threads;
+  uint8_t mode;
+};
+
+class SourceFaultTest : public ::testing::TestWithParam<FaultCompression> {
  protected:
   SourceFaultTest() {
     src_ = dir_.MakeDir("src");
@@ -35,7 +43,8 @@ class SourceFaultTest : public ::testing::Test {
     zip_.FileName = dir_.Join("out.zip");
     zip_.BaseDir = src_;
     zip_.FileMasks.Add("*.dat");
-    zip_.SetCompressionMode(1);
+    zip_.SetCompressionMode(GetParam().mode);
+    zip_.CompressionThreads = GetParam().threads;
     zip_.OnProcessFileFailure = [this](Component*, const std::string& file,
                                        TZAProcessOperation, int32_t native,
                                        int32_t, const std::string& message,
@@ -70,7 +79,7 @@ class SourceFaultTest : public ::testing::Test {
   std::vector<SourceFailure> failures_;
 };
 
-TEST_F(SourceFaultTest, FileVanishedBeforeWritingIsOfferedAs33) {
+TEST_P(SourceFaultTest, FileVanishedBeforeWritingIsOfferedAs33) {
   zip_.OnFileProgress = [this](Component*, const std::string& name, double,
                                TZAProcessOperation, TZAProgressPhase phase,
                                bool&) {
@@ -88,7 +97,7 @@ TEST_F(SourceFaultTest, FileVanishedBeforeWritingIsOfferedAs33) {
   EXPECT_EQ(Entries(), std::vector<std::string>{"b.dat"});
 }
 
-TEST_F(SourceFaultTest, FileShrunkWhileReadIsOfferedAs34) {
+TEST_P(SourceFaultTest, FileShrunkWhileReadIsOfferedAs34) {
   bool cut = false;
   zip_.OnFileProgress = [&](Component*, const std::string& name, double,
                             TZAProcessOperation, TZAProgressPhase phase,
@@ -110,6 +119,13 @@ TEST_F(SourceFaultTest, FileShrunkWhileReadIsOfferedAs34) {
       << failures_[0].message;
   EXPECT_EQ(Entries(), std::vector<std::string>{"b.dat"});
 }
+
+INSTANTIATE_TEST_SUITE_P(Compressions, SourceFaultTest,
+                         ::testing::Values(FaultCompression{"OneThread", 1, 1},
+                                           FaultCompression{"TwoThreads", 2, 6}),
+                         [](const auto& info) {
+                           return std::string(info.param.label);
+                         });
 
 }  // namespace
 }  // namespace tessaly::engine

@@ -106,6 +106,18 @@ TEST(TzipArgumentsTest, QuietAndVerbose) {
   EXPECT_EQ(ParseArgs({"-v", "a.zip", "x"})->verbosity, TzipVerbosity::kVerbose);
 }
 
+TEST(TzipArgumentsTest, Threads) {
+  EXPECT_FALSE(ParseArgs({"a.zip", "x"})->threads) << "the engine's default";
+  EXPECT_EQ(ParseArgs({"--threads", "0", "a.zip", "x"})->threads, 0);
+  EXPECT_EQ(ParseArgs({"--threads", "2", "a.zip", "x"})->threads, 2);
+  EXPECT_EQ(ParseArgs({"--threads", "64", "a.zip", "x"})->threads, 64);
+  for (const char* bad : {"65", "-1", "", "2x", "two", "007"}) {
+    std::string error;
+    EXPECT_FALSE(ParseArgs({"--threads", bad, "a.zip", "x"}, &error)) << bad;
+    EXPECT_NE(error.find("--threads"), std::string::npos) << error;
+  }
+}
+
 TEST(TzipArgumentsTest, SettingsThatWouldBeIgnoredAreRefused) {
   std::string error;
   EXPECT_FALSE(ParseArgs({"-u", "-s", "2m", "a.zip", "x"}, &error));

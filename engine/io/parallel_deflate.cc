@@ -1,0 +1,258 @@
+#include "engine/io/parallel_deflate.h"
+
+#include <algorithm>
+#include <exception>
+#include <utility>
+
+#include <zlib.h>
+
+#include "engine/io/compression_error.h"
+#include "engine/io/deflate_block.h"
+
+namespace tessaly::engine {
+namespace {
+
+// The preset dictionary of a block: the last 32 KiB of its entry before it,
+// the whole window of deflate.
+constexpr size_t kWindowSize = 32 * 1024;
+
+}  // namespace
+
+uint32_t AppendBlockCrc(uint32_t crc_register, uint32_t block_crc,
+                        int64_t block_size) {
+  return ~static_cast<uint32_t>(crc32_combine(
+      ~crc_register, block_crc, static_cast<z_off_t>(block_size)));
+}
+
+bool DeflateBlocksIndependent(uint8_t level) {
+  return level == 0 || level >= 4;
+}
+
+// The one deflate stream of an entry whose blocks run in order.
+struct ParallelDeflate::Chain {
+  explicit Chain(uint8_t level) : level(level) {}
+  const uint8_t level;
+  std::unique_ptr<DeflateStream> stream;  // opened by the first block
+  int64_t submitted = 0;     // blocks submitted so far (owner thread)
+  int64_t next_index = 0;    // the block that may run next (under the mutex)
+  std::exception_ptr error;  // set by the block that failed; later fail too
+};
+
+struct ParallelDeflate::Job {
+  enum class State { kQueued, kRunning, kDone };
+  State state = State::kQueued;
+  uint8_t level = 0;
+  bool first = false;
+  bool last = false;
+  std::vector<uint8_t> dictionary;  // independent blocks only
+  std::shared_ptr<const std::vector<uint8_t>> input;
+  std::shared_ptr<Chain> chain;  // blocks run in order only
+  int64_t chain_index = 0;
+  DeflatedBlock result;
+  std::exception_ptr error;
+};
+
+namespace {
+
+// Compresses a block on a fresh raw stream primed with its dictionary.
+DeflateChunk CompressIndependent(uint8_t level,
+                                 const std::vector<uint8_t>& dictionary,
+                                 const std::vector<uint8_t>& input, bool last) {
+  DeflateStream stream(level, DeflateFraming::kRaw);
+  stream.SetDictionary(dictionary);
+  DeflateChunk chunk = DeflateBlock(stream.get(), input.data(),
+                                    static_cast<int64_t>(input.size()), last);
+  // A stream ended after a sync flush is in the middle of its data and
+  // reports so; only a finished one must end cleanly.
+  const int end_result = stream.End();
+  if (last) CheckCompressionResult(end_result);
+  return chunk;
+}
+
+}  // namespace
+
+int CompressionThreadCount(int32_t setting) {
+  if (setting >= 1) return setting;
+  return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+ParallelDeflate::ParallelDeflate(int threads, int max_in_flight)
+    : threads_(std::max(1, threads)),
+      max_in_flight_(max_in_flight > 0 ? max_in_flight : 2 * threads_) {}
+
+ParallelDeflate::~ParallelDeflate() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  work_ready_.notify_all();
+  for (std::thread& worker : workers_) worker.join();
+}
+
+void ParallelDeflate::BeginEntry(uint8_t level,
+                                 std::span<const uint8_t> preceding) {
+  level_ = level;
+  entry_open_ = true;
+  first_block_ = preceding.empty();
+  const size_t kept = std::min(preceding.size(), kWindowSize);
+  window_.assign(preceding.end() - kept, preceding.end());
+  chain_ = DeflateBlocksIndependent(level) ? nullptr
+                                           : std::make_shared<Chain>(level);
+}
+
+void ParallelDeflate::Submit(std::shared_ptr<const std::vector<uint8_t>> input,
+                             bool last) {
+  const std::vector<uint8_t>& block = *input;
+  if (workers_.empty()) StartWorkers();
+
+  auto job = std::make_shared<Job>();
+  job->level = level_;
+  job->first = first_block_;
+  job->last = last;
+  if (chain_) {
+    job->chain = chain_;
+    job->chain_index = chain_->submitted++;
+  } else {
+    job->dictionary = window_;
+    if (!last) {
+      if (block.size() >= kWindowSize) {
+        window_.assign(block.end() - kWindowSize, block.end());
+      } else {
+        window_.insert(window_.end(), block.begin(), block.end());
+        if (window_.size() > kWindowSize) {
+          window_.erase(window_.begin(), window_.end() - kWindowSize);
+        }
+      }
+    }
+  }
+  job->input = std::move(input);
+  first_block_ = false;
+  if (last) {
+    entry_open_ = false;
+    chain_.reset();
+    window_.clear();
+  }
+
+  {
+    std::lock_guard lock(mutex_);
+    jobs_.push_back(std::move(job));
+  }
+  ++in_flight_;
+  work_ready_.notify_one();
+}
+
+DeflatedBlock ParallelDeflate::TakeNext() {
+  std::shared_ptr<Job> job;
+  {
+    std::unique_lock lock(mutex_);
+    job_done_.wait(
+        lock, [this] { return jobs_.front()->state == Job::State::kDone; });
+    job = std::move(jobs_.front());
+    jobs_.pop_front();
+  }
+  --in_flight_;
+  if (job->error) std::rethrow_exception(job->error);
+  return std::move(job->result);
+}
+
+void ParallelDeflate::Discard() {
+  {
+    std::unique_lock lock(mutex_);
+    std::erase_if(jobs_, [](const std::shared_ptr<Job>& job) {
+      return job->state == Job::State::kQueued;
+    });
+    job_done_.wait(lock, [this] {
+      return std::all_of(jobs_.begin(), jobs_.end(),
+                         [](const std::shared_ptr<Job>& job) {
+                           return job->state == Job::State::kDone;
+                         });
+    });
+    jobs_.clear();
+  }
+  in_flight_ = 0;
+  entry_open_ = false;
+  chain_.reset();
+  window_.clear();
+}
+
+void ParallelDeflate::StartWorkers() {
+  workers_.reserve(static_cast<size_t>(threads_));
+  for (int i = 0; i < threads_; ++i) {
+    workers_.emplace_back([this] { WorkerLoop(); });
+  }
+}
+
+std::shared_ptr<ParallelDeflate::Job> ParallelDeflate::RunnableJob() {
+  for (const std::shared_ptr<Job>& job : jobs_) {
+    if (job->state != Job::State::kQueued) continue;
+    if (!job->chain || job->chain->next_index == job->chain_index) {
+      return job;
+    }
+  }
+  return nullptr;
+}
+
+void ParallelDeflate::WorkerLoop() {
+  std::unique_lock lock(mutex_);
+  while (true) {
+    // The worker's own reference keeps the job alive should Discard drop
+    // it from the queue while it runs.
+    std::shared_ptr<Job> job;
+    work_ready_.wait(
+        lock, [&] { return stopping_ || (job = RunnableJob()) != nullptr; });
+    if (stopping_) return;
+    job->state = Job::State::kRunning;
+    lock.unlock();
+
+    try {
+      job->result.source_size = static_cast<int64_t>(job->input->size());
+      job->result.last = job->last;
+      job->result.crc = static_cast<uint32_t>(
+          crc32_z(0, job->input->data(), job->input->size()));
+      DeflateChunk chunk;
+      if (job->chain) {
+        Chain& chain = *job->chain;
+        if (chain.error) std::rethrow_exception(chain.error);
+        try {
+          if (!chain.stream) {
+            chain.stream = std::make_unique<DeflateStream>(
+                chain.level, DeflateFraming::kZlib);
+          }
+          chunk =
+              DeflateBlock(chain.stream->get(), job->input->data(),
+                           static_cast<int64_t>(job->input->size()), job->last);
+          if (job->first) {
+            chunk.offset = kZlibHeaderSize;
+            chunk.length -= kZlibHeaderSize;
+          }
+          if (job->last) {
+            chunk.length -= kAdlerTrailerSize;
+            CheckCompressionResult(chain.stream->End());
+          }
+        } catch (...) {
+          chain.error = std::current_exception();
+          throw;
+        }
+      } else {
+        chunk = CompressIndependent(job->level, job->dictionary, *job->input,
+                                    job->last);
+      }
+      const uint8_t* begin = chunk.data + chunk.offset;
+      job->result.data.assign(begin, begin + chunk.length);
+      job->input.reset();
+      job->dictionary = {};
+    } catch (...) {
+      job->error = std::current_exception();
+    }
+
+    lock.lock();
+    job->state = Job::State::kDone;
+    if (job->chain) {
+      ++job->chain->next_index;
+      work_ready_.notify_all();
+    }
+    job_done_.notify_all();
+  }
+}
+
+}  // namespace tessaly::engine
