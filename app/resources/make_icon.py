@@ -14,7 +14,7 @@ The layout is the ICO format as Windows reads it: an ICONDIR header, one
 ICONDIRENTRY per image, then per image a BITMAPINFOHEADER (with the height
 doubled for the AND mask), the palette as RGBQUADs, the colour (XOR) bitmap
 and the 1-bit transparency (AND) mask, both bottom-up with rows padded to
-four bytes. The PNG files are 8-bit RGBA, unfiltered (PNG specification,
+four bytes. The PNG files are 8-bit RGBA, unfiltered (the PNG format:
 IHDR colour type 6), with transparent pixels where the icon's mask is set.
 """
 
