@@ -168,6 +168,12 @@ std::optional<EntryReadResult> Inflate(DataSource& source, Output& output,
   if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) {
     return Fail(EntryStatus::kOutputFailed, "the inflater could not start");
   }
+  // Ends the inflater however this returns: a missing volume throws out of
+  // the source's Read.
+  struct InflaterEnd {
+    z_stream& zs;
+    ~InflaterEnd() { inflateEnd(&zs); }
+  } const end{zs};
   std::optional<EntryReadResult> result;
   for (;;) {
     if (zs.avail_in == 0 && source.left() > 0) {
@@ -211,7 +217,6 @@ std::optional<EntryReadResult> Inflate(DataSource& source, Output& output,
                   output.produced());
     break;
   }
-  inflateEnd(&zs);
   return result;
 }
 
