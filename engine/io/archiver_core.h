@@ -32,6 +32,7 @@
 #include "engine/base/component.h"
 #include "engine/directory/dir_manager.h"
 #include "engine/directory/dir_owner.h"
+#include "engine/io/entry_lookahead.h"
 #include "engine/io/parallel_deflate.h"
 #include "engine/volumes/volume_naming.h"
 #include "engine/base/options.h"
@@ -299,6 +300,8 @@ class ArchiverCore : public Component,
   // The compression workers of the running update transaction, when it
   // compresses on more than one thread (entry_pipeline.cc).
   std::unique_ptr<ParallelDeflate> parallel_;
+  // Reads the entries that follow ahead for those workers.
+  std::unique_ptr<EntryLookahead> lookahead_;
 
   // State of the running scan (file_selection.cc).
   struct ScanState {

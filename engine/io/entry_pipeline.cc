@@ -438,19 +438,26 @@ void ArchiverCore::ApplyUpdate() {
   const int threads = CompressionThreadCount(CompressionThreads);
   // One block in flight beyond one per worker keeps every worker busy and the
   // memory of the job small.
+  int32_t i = first_change_;  // the item being written
+  pipeline::DirAheadItems ahead_items(dir, i);
   if (threads > 1) {
     parallel_ = std::make_unique<ParallelDeflate>(threads, threads + 1);
+    lookahead_ = std::make_unique<EntryLookahead>(
+        *parallel_, env_, platform::kOpenRead | ShareModeFlags(Options.ShareMode),
+        ahead_items);
   }
   struct WorkersEnd {
-    std::unique_ptr<ParallelDeflate>& unit;
-    ~WorkersEnd() { unit.reset(); }
-  } workers_end{parallel_};
+    ArchiverCore& core;
+    ~WorkersEnd() {
+      core.lookahead_.reset();
+      core.parallel_.reset();
+    }
+  } workers_end{*this};
 
   volumes_.undo().Begin();
   undo.Record([this] { return RollbackUpdate(); });
   try {
     BeginRewrite();
-    int32_t i = first_change_;
     while (i < dir.Count() && !CancelRequested) {
       const bool counted = dir.ItemPtr(i).Pending;
       bool written;

@@ -10,6 +10,7 @@
 #include "engine/directory/dir_array.h"
 #include "engine/directory/dir_item.h"
 #include "engine/base/types.h"
+#include "engine/io/entry_lookahead.h"
 #include "platform/stream.h"
 
 namespace tessaly::engine::pipeline {
@@ -56,6 +57,22 @@ bool NeedsLocalZip64(int64_t source_size, uint16_t method, bool encrypted,
 // Sets the stream's position to `position` and cuts it there. Raises
 // platform::EWriteError when it cannot.
 void CutAt(platform::Stream& stream, int64_t position);
+
+// The items of `dir` after the one at index `writing` (which the caller
+// moves on) whose first block may be read ahead: plain files of pending
+// items written anew as deflate data without a password, whose paths the
+// entry writer accepts.
+class DirAheadItems final : public AheadItems {
+ public:
+  DirAheadItems(const TZADirArray& dir, const int32_t& writing)
+      : dir_(dir), writing_(writing) {}
+  bool Next(AheadItem& item) override;
+
+ private:
+  const TZADirArray& dir_;
+  const int32_t& writing_;
+  int32_t next_ = 0;
+};
 
 // The number of characters of UTF-8 text (a sequence counts once).
 int64_t CharacterCount(const std::string& text);

@@ -152,6 +152,25 @@ constexpr int64_t kCopyBlock = 1 << 20;
 // (MAX_PATH) would refuse them on Windows.
 constexpr int64_t kMaxSourcePath = 260;
 
+}  // namespace
+
+bool pipeline::DirAheadItems::Next(AheadItem& item) {
+  next_ = std::max(next_, writing_ + 1);
+  while (next_ < dir_.Count()) {
+    const TDirItem& d = dir_.ItemPtr(next_++);
+    if (d.Pending && !ChangesDirectoryOnly(d.EntryAction) &&
+        d.SourceStream == nullptr && !d.IsFolder() &&
+        d.EntryPassword.empty() && d.header.method == kMethodDeflated &&
+        CharacterCount(d.SourceFileName) < kMaxSourcePath) {
+      item = {d.SourceFileName, d.EntryLevel};
+      return true;
+    }
+  }
+  return false;
+}
+
+namespace {
+
 // The window [offset, end) of another stream, seen as a stream that starts
 // at 0. An entry whose data begin at SourceOffset of its SourceStream is read
 // through it, so that the adapter's "seek to 0" means the data's start.
@@ -494,9 +513,16 @@ bool ArchiverCore::PackEntryData(platform::Stream& source,
   const int64_t source_size = source.Size();
   CompressCounters counters;  // 0 bytes, CRC register all ones
   EntryProgress progress(*this, item);
+  std::optional<ParallelCompression> parallel;
+  if (parallel_ != nullptr) {
+    parallel.emplace(*parallel_, lookahead_.get());
+    if (lookahead_ != nullptr && item.SourceStream == nullptr) {
+      parallel->first = lookahead_->Claim(item.SourceFileName, item.EntryLevel);
+    }
+  }
   CompressEntry(source, source_size, output, item.EntryLevel, header.method,
                 item.EntryPassword, counters, progress, nullptr,
-                parallel_.get());
+                parallel ? &*parallel : nullptr);
 
   if (counters.bytes_processed != source_size) {
     if (CancelRequested) return false;
