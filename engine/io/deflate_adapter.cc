@@ -131,11 +131,18 @@ class ParallelBlocks final : public BlockProducer {
 
   bool Produce(int64_t n, bool last, bool update_crc, uint32_t& crc_register,
                std::span<uint8_t>& out) override {
-    auto block = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(n));
-    if (!ReadAt(done_, *block)) return false;
-    const bool matched = !ahead_.empty() && ahead_.front().last == last &&
-                         *ahead_.front().bytes == *block;
-    if (!matched) {
+    block_ = {};  // written by now
+    std::shared_ptr<const std::vector<uint8_t>> block;
+    if (!ahead_.empty() && ahead_.front().last == last &&
+        static_cast<int64_t>(ahead_.front().bytes->size()) == n) {
+      const Match match = Compare(*ahead_.front().bytes);
+      if (match == Match::kShort) return false;
+      if (match == Match::kSame) block = ahead_.front().bytes;
+    }
+    if (block == nullptr) {
+      auto read = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(n));
+      if (!ReadAt(done_, *read)) return false;
+      block = std::move(read);
       if (!ahead_.empty()) {
         // A wrong guess: what the entry has produced so far stands.
         unit_.Discard(entry_);
@@ -155,11 +162,12 @@ class ParallelBlocks final : public BlockProducer {
         window_.erase(window_.begin(), window_.end() - kWindow);
       }
     }
-    block.reset();  // no longer needed while this thread waits
+    // The bytes are no longer needed here: the worker frees them when done.
+    block.reset();
+    ahead_.pop_front();
     ReadAhead();
     FillLookahead();
     block_ = unit_.Take(entry_);
-    ahead_.pop_front();
     FillLookahead();
 
     done_ += n;
@@ -173,11 +181,31 @@ class ParallelBlocks final : public BlockProducer {
 
  private:
   static constexpr size_t kWindow = 32 * 1024;
+  static constexpr size_t kComparePiece = 64 * 1024;
 
   struct Guess {
     std::shared_ptr<const std::vector<uint8_t>> bytes;
     bool last = false;
   };
+
+  enum class Match { kSame, kDifferent, kShort };
+
+  // Reads the entry's next guess.size() bytes and compares them with the
+  // guess, a piece at a time (so no second block is held for it).
+  Match Compare(const std::vector<uint8_t>& guess) {
+    if (source_.Seek(start_ + done_) != start_ + done_) return Match::kShort;
+    if (piece_.empty()) piece_.resize(kComparePiece);
+    for (size_t at = 0; at < guess.size(); at += kComparePiece) {
+      const size_t n = std::min(kComparePiece, guess.size() - at);
+      const auto wanted = static_cast<int64_t>(n);
+      if (source_.Read(piece_.data(), wanted) != wanted) return Match::kShort;
+      if (!std::equal(piece_.begin(), piece_.begin() + wanted,
+                      guess.begin() + static_cast<ptrdiff_t>(at))) {
+        return Match::kDifferent;
+      }
+    }
+    return Match::kSame;
+  }
 
   // Reads block.size() bytes at `offset` of the entry's data.
   bool ReadAt(int64_t offset, std::vector<uint8_t>& block) {
@@ -226,6 +254,7 @@ class ParallelBlocks final : public BlockProducer {
   bool short_ahead_ = false;
   std::deque<Guess> ahead_;      // submitted, in order
   std::vector<uint8_t> window_;  // the last 32 KiB produced
+  std::vector<uint8_t> piece_;   // compared with a guess
   DeflatedBlock block_;
 };
 
