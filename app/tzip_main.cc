@@ -9,6 +9,7 @@
 #include "app/tzip/tzip_options.h"
 #include "app/tzip/tzip_password.h"
 #include "engine/base/console_dialog_service.h"
+#include "platform/heap.h"
 
 #ifndef TESSALY_VERSION
 #define TESSALY_VERSION "unknown"
@@ -16,6 +17,7 @@
 
 int main(int argc, char** argv) {
   using namespace tessaly;
+  platform::ReturnLargeBlocksToTheSystem();
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string error;
   std::optional<app::TzipOptions> options = app::ParseTzipArguments(args, error);

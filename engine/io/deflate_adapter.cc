@@ -175,7 +175,7 @@ class ParallelBlocks final : public BlockProducer {
       crc_register =
           AppendBlockCrc(crc_register, block_.crc, block_.source_size);
     }
-    out = block_.data;
+    out = block_.data();
     return true;
   }
 

@@ -436,10 +436,12 @@ void ArchiverCore::ApplyUpdate() {
   // Workers start with the first block they get and are joined when the
   // transaction ends, however it ends.
   const int threads = CompressionThreadCount(CompressionThreads);
+  int32_t i = first_change_;  // the item being written
+  // While it is written, the first blocks of the items after it are read
+  // ahead for the workers.
+  pipeline::DirAheadItems ahead_items(dir, i);
   // One block in flight beyond one per worker keeps every worker busy and the
   // memory of the job small.
-  int32_t i = first_change_;  // the item being written
-  pipeline::DirAheadItems ahead_items(dir, i);
   if (threads > 1) {
     parallel_ = std::make_unique<ParallelDeflate>(threads, threads + 1);
     lookahead_ = std::make_unique<EntryLookahead>(

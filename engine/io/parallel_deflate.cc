@@ -16,6 +16,16 @@ namespace {
 // the whole window of deflate.
 constexpr size_t kWindowSize = 32 * 1024;
 
+// The budget of blocks in flight is counted in shares of this size; the
+// largest block (levels 7-9) takes three.
+constexpr int64_t kShare = 512 * 1024;
+constexpr int64_t kSharesOfLargestBlock = 3;
+
+int64_t SharesOf(size_t block_size) {
+  return std::max<int64_t>(
+      1, (static_cast<int64_t>(block_size) + kShare - 1) / kShare);
+}
+
 }  // namespace
 
 uint32_t AppendBlockCrc(uint32_t crc_register, uint32_t block_crc,
@@ -42,6 +52,7 @@ struct ParallelDeflate::Job {
   enum class State { kQueued, kRunning, kDone };
   State state = State::kQueued;
   EntryId entry = 0;
+  int64_t shares = 0;
   uint8_t level = 0;
   bool first = false;
   bool last = false;
@@ -79,7 +90,8 @@ int CompressionThreadCount(int32_t setting) {
 
 ParallelDeflate::ParallelDeflate(int threads, int max_in_flight)
     : threads_(std::max(1, threads)),
-      max_in_flight_(max_in_flight > 0 ? max_in_flight : 2 * threads_) {}
+      capacity_((max_in_flight > 0 ? max_in_flight : 2 * threads_) *
+                kSharesOfLargestBlock) {}
 
 ParallelDeflate::~ParallelDeflate() {
   {
@@ -118,6 +130,7 @@ void ParallelDeflate::Submit(EntryId id,
 
   auto job = std::make_shared<Job>();
   job->entry = id;
+  job->shares = SharesOf(block.size());
   job->level = entry.level;
   job->first = entry.first_block;
   job->last = last;
@@ -139,6 +152,7 @@ void ParallelDeflate::Submit(EntryId id,
     }
   }
   job->input = std::move(input);
+  const int64_t shares = job->shares;
   entry.first_block = false;
   if (last) {
     entry.closed = true;
@@ -151,6 +165,8 @@ void ParallelDeflate::Submit(EntryId id,
   }
   ++entry.in_flight;
   ++in_flight_;
+  entry.load += shares;
+  load_ += shares;
   work_ready_.notify_one();
 }
 
@@ -178,6 +194,8 @@ DeflatedBlock ParallelDeflate::Take(EntryId id) {
   }
   --entry.in_flight;
   --in_flight_;
+  entry.load -= job->shares;
+  load_ -= job->shares;
   // An entry whose blocks are all back needs nothing more from the unit.
   if (entry.closed && entry.in_flight == 0) entries_.erase(id);
   if (job->error) std::rethrow_exception(job->error);
@@ -206,6 +224,7 @@ void ParallelDeflate::Discard(EntryId id) {
     if (urgent_ == id) urgent_ = 0;
   }
   in_flight_ -= found->second.in_flight;
+  load_ -= found->second.load;
   entries_.erase(found);
 }
 
@@ -276,10 +295,7 @@ void ParallelDeflate::WorkerLoop() {
         chunk = CompressIndependent(job->level, job->dictionary, *job->input,
                                     job->last);
       }
-      // Copied to its exact size: the blocks waiting to be taken hold no
-      // more than their data.
-      const uint8_t* begin = chunk.data + chunk.offset;
-      job->result.data.assign(begin, begin + chunk.length);
+      job->result.chunk = std::move(chunk);
       job->input.reset();
       job->dictionary = {};
     } catch (...) {

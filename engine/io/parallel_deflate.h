@@ -36,15 +36,24 @@
 #include <thread>
 #include <vector>
 
+#include "engine/io/deflate_block.h"
+
 namespace tessaly::engine {
 
 // One compressed block as the serial stream writes it: raw deflate data
 // (no zlib header or trailer), and the CRC-32 of its source bytes.
 struct DeflatedBlock {
-  std::vector<uint8_t> data;
+  // The data are the chunk's `length` bytes from `offset`. The chunk is
+  // kept as deflate wrote it: its buffer holds the worst case, but only the
+  // pages written to take memory.
+  DeflateChunk chunk;
   uint32_t crc = 0;         // CRC-32 of the source bytes (complemented form)
   int64_t source_size = 0;  // source bytes of the block
   bool last = false;        // the entry's last block
+
+  std::span<uint8_t> data() const {
+    return {chunk.data + chunk.offset, static_cast<size_t>(chunk.length)};
+  }
 };
 
 // The register of a CRC-32 (engine/format/crc32.h) after feeding a block of
@@ -66,8 +75,11 @@ class ParallelDeflate {
 
   // `threads` workers (at least 1), started at the first Submit.
   // `max_in_flight` (at least 1; 0 means two per worker) is the budget of
-  // blocks submitted and not yet taken that Full() reports; the unit itself
-  // does not refuse blocks beyond it (the caller keeps to it, see Full).
+  // blocks submitted and not yet taken that Full() reports, counted in
+  // blocks of the largest size (1.5 MiB): a smaller block takes its share
+  // of it in steps of 512 KiB, so that many small entries can be in flight
+  // in the memory of a few large blocks. The unit itself does not refuse
+  // blocks beyond the budget (the caller keeps to it, see Full).
   explicit ParallelDeflate(int threads, int max_in_flight = 0);
   ParallelDeflate(const ParallelDeflate&) = delete;
   ParallelDeflate& operator=(const ParallelDeflate&) = delete;
@@ -79,7 +91,7 @@ class ParallelDeflate {
   EntryId OpenEntry(uint8_t level, std::span<const uint8_t> preceding = {});
 
   // Whether the budget of blocks in flight is used up.
-  bool Full() const { return in_flight_ >= max_in_flight_; }
+  bool Full() const { return load_ >= capacity_; }
   int threads() const { return threads_; }
   // Blocks submitted and not yet taken, of every entry or of one.
   int InFlight() const { return in_flight_; }
@@ -115,6 +127,7 @@ class ParallelDeflate {
     bool first_block = true;
     bool closed = false;            // its last block was submitted
     int in_flight = 0;
+    int64_t load = 0;               // its share of the budget in flight
     std::vector<uint8_t> window;    // the last 32 KiB submitted
     std::shared_ptr<Chain> chain;   // levels run in order on one stream
   };
@@ -128,8 +141,9 @@ class ParallelDeflate {
   static bool MayStart(const Job& job);
 
   const int threads_;
-  const int max_in_flight_;
+  const int64_t capacity_;  // the budget, in 512 KiB shares
   int in_flight_ = 0;
+  int64_t load_ = 0;        // shares of the blocks in flight
   EntryId next_id_ = 1;
   std::map<EntryId, Entry> entries_;
 
