@@ -266,6 +266,22 @@ TEST(ParallelDeflateTest, ReportsFailuresAndRecoversAfterDiscard) {
   EXPECT_TRUE(Join(taken[kept]).data == Serial(data, 2).data);
 }
 
+// Destroying the unit with blocks queued, running and done stops and joins
+// its workers without compressing the rest.
+TEST(ParallelDeflateTest, DestructorJoinsWithBlocksInFlight) {
+  const Bytes data = Prefix(Text, 8 * 500000);
+  for (uint8_t level : {1, 9}) {
+    ParallelDeflate unit(2, 8);
+    const ParallelDeflate::EntryId entry = unit.OpenEntry(level);
+    for (int i = 0; i < 8; ++i) {
+      unit.Submit(entry,
+                  std::make_shared<Bytes>(data.begin() + i * 500000,
+                                          data.begin() + (i + 1) * 500000),
+                  i == 7);
+    }
+  }
+}
+
 // Entries open side by side: taking or dropping the blocks of one, in any
 // order, leaves the others' blocks as they were; an urgent entry is served
 // and the budget is shared.
