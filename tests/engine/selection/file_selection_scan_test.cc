@@ -197,5 +197,21 @@ TEST_F(SelectionTest, NoCompressionMaskStoresMatchingEntries) {
   EXPECT_EQ(Item("a.dat").EntryLevel, 1);
 }
 
+// What the command line reports as masks that matched nothing.
+TEST_F(SelectionTest, MaskMatchCountsLeaveOutExcludedFiles) {
+  File("a.dat");
+  File("b.dat");
+  File("skip.dat");
+  exclusions_ = {"skip.dat"};
+
+  Scan({"*.dat", "*.none", Base() + "a.dat"}, false, kFilesOnly);
+  EXPECT_EQ(host_.Selector().MaskMatchCounts(),
+            (std::vector<int32_t>{2, 0, 1}));
+
+  Scan({"*.none"});
+  EXPECT_EQ(host_.Selector().MaskMatchCounts(), (std::vector<int32_t>{0}))
+      << "each scan counts afresh";
+}
+
 }  // namespace
 }  // namespace tessaly::engine::test
