@@ -54,6 +54,7 @@ bool UseWindow() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The collector compresses on one thread per core.
   tessaly::platform::ReturnLargeBlocksToTheSystem();
   if (argc > 1) {
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {

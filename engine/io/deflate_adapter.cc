@@ -67,7 +67,7 @@ class SerialBlocks final : public BlockProducer {
       out = {input_.get(), static_cast<size_t>(n)};
       return true;
     }
-    chunk_ = DeflateBlock(stream_, input_.get(), n, last);
+    chunk_ = DeflateBlock(stream_, input_.get(), n, last, &chunk_);
     if (first_) {
       chunk_.offset = kZlibHeaderSize;
       chunk_.length -= kZlibHeaderSize;

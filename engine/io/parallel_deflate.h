@@ -44,8 +44,8 @@ namespace tessaly::engine {
 // (no zlib header or trailer), and the CRC-32 of its source bytes.
 struct DeflatedBlock {
   // The data are the chunk's `length` bytes from `offset`. The chunk is
-  // kept as deflate wrote it: its buffer holds the worst case, but only the
-  // pages written to take memory.
+  // handed over as deflate wrote it (no copy): its buffer has room for the
+  // worst case, but memory that was never written to is not taken.
   DeflateChunk chunk;
   uint32_t crc = 0;         // CRC-32 of the source bytes (complemented form)
   int64_t source_size = 0;  // source bytes of the block
