@@ -37,6 +37,8 @@ void TZABaseArchiver::Open(uint16_t Mode) {
   }
   Close();
   volumes_.ForgetWritten();
+  // A new archive has had no update yet, whatever the last one had.
+  if (Mode == kOpenCreate) UpdateApplied = false;
   OpenMode = Mode;
   if (Mode == kOpenCreate || in_memory_) {
     CreateArchive();

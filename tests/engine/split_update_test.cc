@@ -335,6 +335,18 @@ TEST_F(SplitUpdateTest, UpdateThatDoesNotFitTheLastVolumeGrowsIntoNewOnes) {
   zip_.Close();
 }
 
+// A new archive created after a split one was written starts with a fresh
+// transaction state: its first update is not refused as a second update.
+TEST_F(SplitUpdateTest, ArchiveCreatedAfterAnotherTakesItsFirstUpdate) {
+  MakeArchive();
+  zip_.FileName = out_.Join("other.zip");
+  zip_.Open(kOpenCreate);
+  EXPECT_NO_THROW(zip_.AddMatchingFiles());
+  EXPECT_EQ(zip_.LastUpdate().Outcome, uoApplied);
+  zip_.Close();
+  EXPECT_TRUE(std::filesystem::exists(out_.Join("other.z01")));
+}
+
 TEST_F(SplitUpdateTest, NumberedNameTakenByAnotherFileStopsTheGrowth) {
   MakeArchive();
   out_.WriteFile("arc.z03", "not ours");
