@@ -119,7 +119,7 @@ class ParallelBlocks final : public BlockProducer {
         start_(source.Position()) {
     if (parallel.first) {
       entry_ = parallel.first->entry;
-      read_ = static_cast<int64_t>(parallel.first->bytes->size());
+      read_ = static_cast<int64_t>(parallel.first->bytes->size);
       ahead_.push_back({std::move(parallel.first->bytes), parallel.first->last});
       parallel.first.reset();
     } else {
@@ -132,15 +132,15 @@ class ParallelBlocks final : public BlockProducer {
   bool Produce(int64_t n, bool last, bool update_crc, uint32_t& crc_register,
                std::span<uint8_t>& out) override {
     block_ = {};  // written by now
-    std::shared_ptr<const std::vector<uint8_t>> block;
+    SharedBlock block;
     if (!ahead_.empty() && ahead_.front().last == last &&
-        static_cast<int64_t>(ahead_.front().bytes->size()) == n) {
-      const Match match = Compare(*ahead_.front().bytes);
+        static_cast<int64_t>(ahead_.front().bytes->size) == n) {
+      const Match match = Compare(ahead_.front().bytes->bytes());
       if (match == Match::kShort) return false;
       if (match == Match::kSame) block = ahead_.front().bytes;
     }
     if (block == nullptr) {
-      auto read = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(n));
+      std::shared_ptr<SourceBlock> read = unit_.NewBlock(static_cast<size_t>(n));
       if (!ReadAt(done_, *read)) return false;
       block = std::move(read);
       if (!ahead_.empty()) {
@@ -156,8 +156,9 @@ class ParallelBlocks final : public BlockProducer {
       short_ahead_ = false;
     }
     if (!last && independent_) {
-      const size_t kept = std::min(block->size(), kWindow);
-      window_.insert(window_.end(), block->end() - kept, block->end());
+      const std::span<const uint8_t> bytes = block->bytes();
+      const size_t kept = std::min(bytes.size(), kWindow);
+      window_.insert(window_.end(), bytes.end() - kept, bytes.end());
       if (window_.size() > kWindow) {
         window_.erase(window_.begin(), window_.end() - kWindow);
       }
@@ -184,7 +185,7 @@ class ParallelBlocks final : public BlockProducer {
   static constexpr size_t kComparePiece = 64 * 1024;
 
   struct Guess {
-    std::shared_ptr<const std::vector<uint8_t>> bytes;
+    SharedBlock bytes;
     bool last = false;
   };
 
@@ -192,7 +193,7 @@ class ParallelBlocks final : public BlockProducer {
 
   // Reads the entry's next guess.size() bytes and compares them with the
   // guess, a piece at a time (so no second block is held for it).
-  Match Compare(const std::vector<uint8_t>& guess) {
+  Match Compare(std::span<const uint8_t> guess) {
     if (source_.Seek(start_ + done_) != start_ + done_) return Match::kShort;
     if (piece_.empty()) piece_.resize(kComparePiece);
     for (size_t at = 0; at < guess.size(); at += kComparePiece) {
@@ -207,11 +208,11 @@ class ParallelBlocks final : public BlockProducer {
     return Match::kSame;
   }
 
-  // Reads block.size() bytes at `offset` of the entry's data.
-  bool ReadAt(int64_t offset, std::vector<uint8_t>& block) {
-    const auto n = static_cast<int64_t>(block.size());
+  // Reads block.size bytes at `offset` of the entry's data.
+  bool ReadAt(int64_t offset, SourceBlock& block) {
+    const auto n = static_cast<int64_t>(block.size);
     return source_.Seek(start_ + offset) == start_ + offset &&
-           source_.Read(block.data(), n) == n;
+           source_.Read(block.buffer.data(), n) == n;
   }
 
   // Reads the entry's next blocks and submits them while the budget has
@@ -221,8 +222,8 @@ class ParallelBlocks final : public BlockProducer {
     while (!short_ahead_ && read_ < source_size_ &&
            (!unit_.Full() || unit_.InFlight(entry_) < unit_.threads())) {
       const int64_t n = std::min(block_size_, source_size_ - read_);
-      auto block =
-          std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(n));
+      std::shared_ptr<SourceBlock> block =
+          unit_.NewBlock(static_cast<size_t>(n));
       if (!ReadAt(read_, *block)) {
         short_ahead_ = true;
         return;

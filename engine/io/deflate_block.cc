@@ -62,16 +62,16 @@ DeflateChunk DeflateBlock(z_stream& stream, const uint8_t* input, int64_t n,
                           bool last, DeflateChunk* reuse) {
   int64_t capacity = DeflateOutputBufferSize(n);
   DeflateChunk chunk;
-  if (reuse != nullptr && reuse->owned && reuse->capacity >= capacity) {
+  if (reuse != nullptr &&
+      static_cast<int64_t>(reuse->buffer.capacity()) >= capacity) {
     // More room than the bound changes nothing in what deflate writes.
-    chunk.owned = std::move(reuse->owned);
-    capacity = reuse->capacity;
+    chunk.buffer = std::move(reuse->buffer);
+    capacity = static_cast<int64_t>(chunk.buffer.capacity());
     *reuse = {};
   } else {
-    chunk.owned = std::make_unique_for_overwrite<uint8_t[]>(capacity);
+    chunk.buffer = BlockBuffer(static_cast<size_t>(capacity));
   }
-  chunk.capacity = capacity;
-  chunk.data = chunk.owned.get();
+  chunk.data = chunk.buffer.data();
 
   const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
   // zlib reads the input only; its field is not const.
@@ -84,11 +84,10 @@ DeflateChunk DeflateBlock(z_stream& stream, const uint8_t* input, int64_t n,
 
   while (!DeflateComplete(stream, flush, result)) {
     const int64_t grown = capacity * 2;
-    auto bigger = std::make_unique_for_overwrite<uint8_t[]>(grown);
-    std::memcpy(bigger.get(), chunk.data, static_cast<size_t>(used));
-    chunk.owned = std::move(bigger);
-    chunk.capacity = grown;
-    chunk.data = chunk.owned.get();
+    BlockBuffer bigger(static_cast<size_t>(grown));
+    std::memcpy(bigger.data(), chunk.data, static_cast<size_t>(used));
+    chunk.buffer = std::move(bigger);
+    chunk.data = chunk.buffer.data();
     stream.next_out = chunk.data + used;
     stream.avail_out = static_cast<uInt>(grown - used);
     capacity = grown;

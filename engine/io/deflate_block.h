@@ -13,6 +13,8 @@
 
 #include <zlib.h>
 
+#include "engine/io/block_pool.h"
+
 namespace tessaly::engine {
 
 // The zlib format (RFC 1950: a 2-byte header before the data and the 4-byte
@@ -49,8 +51,7 @@ class DeflateStream {
 
 // The output of one block: `length` bytes from `data + offset`.
 struct DeflateChunk {
-  std::unique_ptr<uint8_t[]> owned;  // deflate output; empty for stored data
-  int64_t capacity = 0;              // bytes at `owned`
+  BlockBuffer buffer;  // deflate output; empty for stored data
   uint8_t* data = nullptr;
   int64_t offset = 0;
   int64_t length = 0;
@@ -64,8 +65,9 @@ struct DeflateChunk {
 // is never cut short. The length is measured from the output space used,
 // which stays correct beyond 4 GiB whatever the width of zlib's counters.
 // The buffer of `reuse` (the chunk of an earlier block, whose data are no
-// longer needed) is taken over when it is large enough: a stream of blocks
-// then allocates its output memory once. Throws ECompressionError when zlib
+// longer needed, or an empty chunk with a buffer to write into) is taken
+// over when it is large enough: a stream of blocks then allocates its
+// output memory once. Throws ECompressionError when zlib
 // reports a failure.
 DeflateChunk DeflateBlock(z_stream& stream, const uint8_t* input, int64_t n,
                           bool last, DeflateChunk* reuse = nullptr);

@@ -22,7 +22,7 @@ void EntryLookahead::Fill() {
 }
 
 bool EntryLookahead::ReadFirstBlock(const AheadItem& item) {
-  std::shared_ptr<std::vector<uint8_t>> bytes;
+  std::shared_ptr<SourceBlock> bytes;
   int64_t size = 0;
   try {
     std::unique_ptr<platform::File> file = env_.OpenFile(item.path, open_mode_);
@@ -30,12 +30,12 @@ bool EntryLookahead::ReadFirstBlock(const AheadItem& item) {
     size = file->Size();
     if (size <= 0) return false;
     const int64_t n = std::min(DeflateBlockSize(item.level), size);
-    bytes = std::make_shared<std::vector<uint8_t>>(static_cast<size_t>(n));
-    if (file->Read(bytes->data(), n) != n) return false;
+    bytes = unit_.NewBlock(static_cast<size_t>(n));
+    if (file->Read(bytes->buffer.data(), n) != n) return false;
   } catch (const std::exception&) {
     return false;  // a guess only: the entry's own read reports the failure
   }
-  const bool last = static_cast<int64_t>(bytes->size()) == size;
+  const bool last = static_cast<int64_t>(bytes->size) == size;
   const ParallelDeflate::EntryId entry = unit_.OpenEntry(item.level);
   unit_.Submit(entry, bytes, last);
   pending_.push_back({item, {entry, std::move(bytes), last}});

@@ -50,7 +50,7 @@ class AheadItems {
 // unit with this block in flight). `last`: the block was the whole file.
 struct AheadBlock {
   ParallelDeflate::EntryId entry = 0;
-  std::shared_ptr<const std::vector<uint8_t>> bytes;
+  SharedBlock bytes;
   bool last = false;
 };
 

@@ -26,6 +26,18 @@ int64_t SharesOf(size_t block_size) {
       1, (static_cast<int64_t>(block_size) + kShare - 1) / kShare);
 }
 
+// The most the pool of source blocks keeps for a budget of `shares`: the
+// blocks in flight, and a largest block beyond the budget (the entry being
+// written may read ahead one block past it).
+int64_t PoolLimit(int64_t shares) {
+  return (shares + kSharesOfLargestBlock) * kShare;
+}
+
+// The last 32 KiB (or fewer) of `bytes`.
+std::span<const uint8_t> Tail(std::span<const uint8_t> bytes) {
+  return bytes.last(std::min(bytes.size(), kWindowSize));
+}
+
 }  // namespace
 
 uint32_t AppendBlockCrc(uint32_t crc_register, uint32_t block_crc,
@@ -56,32 +68,17 @@ struct ParallelDeflate::Job {
   uint8_t level = 0;
   bool first = false;
   bool last = false;
-  std::vector<uint8_t> dictionary;  // independent blocks only
-  std::shared_ptr<const std::vector<uint8_t>> input;
+  // The preset dictionary of an independent block: the end of
+  // `dictionary_block` when it is set, else `dictionary`. Both are dropped
+  // once the stream is primed.
+  SharedBlock dictionary_block;
+  std::vector<uint8_t> dictionary;
+  SharedBlock input;
   std::shared_ptr<Chain> chain;  // blocks run in order only
   int64_t chain_index = 0;
   DeflatedBlock result;
   std::exception_ptr error;
 };
-
-namespace {
-
-// Compresses a block on a fresh raw stream primed with its dictionary.
-DeflateChunk CompressIndependent(uint8_t level,
-                                 const std::vector<uint8_t>& dictionary,
-                                 const std::vector<uint8_t>& input, bool last) {
-  DeflateStream stream(level, DeflateFraming::kRaw);
-  stream.SetDictionary(dictionary);
-  DeflateChunk chunk = DeflateBlock(stream.get(), input.data(),
-                                    static_cast<int64_t>(input.size()), last);
-  // A stream ended after a sync flush is in the middle of its data and
-  // reports so; only a finished one must end cleanly.
-  const int end_result = stream.End();
-  if (last) CheckCompressionResult(end_result);
-  return chunk;
-}
-
-}  // namespace
 
 int CompressionThreadCount(int32_t setting) {
   if (setting >= 1) return setting;
@@ -91,7 +88,8 @@ int CompressionThreadCount(int32_t setting) {
 ParallelDeflate::ParallelDeflate(int threads, int max_in_flight)
     : threads_(std::max(1, threads)),
       capacity_((max_in_flight > 0 ? max_in_flight : 2 * threads_) *
-                kSharesOfLargestBlock) {}
+                kSharesOfLargestBlock),
+      pool_(BlockPool::Create(PoolLimit(capacity_))) {}
 
 ParallelDeflate::~ParallelDeflate() {
   {
@@ -108,8 +106,8 @@ ParallelDeflate::EntryId ParallelDeflate::OpenEntry(
   Entry& entry = entries_[id];
   entry.level = level;
   entry.first_block = preceding.empty();
-  const size_t kept = std::min(preceding.size(), kWindowSize);
-  entry.window.assign(preceding.end() - kept, preceding.end());
+  const std::span<const uint8_t> window = Tail(preceding);
+  entry.window.assign(window.begin(), window.end());
   if (!DeflateBlocksIndependent(level)) {
     entry.chain = std::make_shared<Chain>(level);
   }
@@ -121,10 +119,15 @@ int ParallelDeflate::InFlight(EntryId id) const {
   return found == entries_.end() ? 0 : found->second.in_flight;
 }
 
-void ParallelDeflate::Submit(EntryId id,
-                             std::shared_ptr<const std::vector<uint8_t>> input,
-                             bool last) {
-  const std::vector<uint8_t>& block = *input;
+std::shared_ptr<SourceBlock> ParallelDeflate::NewBlock(size_t size) {
+  auto block = std::make_shared<SourceBlock>();
+  block->buffer = pool_->Get(size);
+  block->size = size;
+  return block;
+}
+
+void ParallelDeflate::Submit(EntryId id, SharedBlock input, bool last) {
+  const std::span<const uint8_t> block = input->bytes();
   Entry& entry = entries_.at(id);
   if (workers_.empty()) StartWorkers();
 
@@ -138,16 +141,24 @@ void ParallelDeflate::Submit(EntryId id,
     job->chain = entry.chain;
     job->chain_index = entry.chain->submitted++;
   } else {
+    job->dictionary_block = entry.window_block;
     job->dictionary = entry.window;
-    if (!last) {
+    if (!last && block.size() >= kWindowSize) {
+      // The next block's dictionary is the end of this one: referenced,
+      // not copied.
+      entry.window_block = input;
+      entry.window.clear();
+    } else if (!last) {
       std::vector<uint8_t>& window = entry.window;
-      if (block.size() >= kWindowSize) {
-        window.assign(block.end() - kWindowSize, block.end());
-      } else {
-        window.insert(window.end(), block.begin(), block.end());
-        if (window.size() > kWindowSize) {
-          window.erase(window.begin(), window.end() - kWindowSize);
-        }
+      if (entry.window_block != nullptr) {
+        const std::span<const uint8_t> before =
+            Tail(entry.window_block->bytes());
+        window.assign(before.begin(), before.end());
+        entry.window_block.reset();
+      }
+      window.insert(window.end(), block.begin(), block.end());
+      if (window.size() > kWindowSize) {
+        window.erase(window.begin(), window.end() - kWindowSize);
       }
     }
   }
@@ -157,6 +168,7 @@ void ParallelDeflate::Submit(EntryId id,
   if (last) {
     entry.closed = true;
     entry.window = {};
+    entry.window_block.reset();
   }
 
   {
@@ -263,44 +275,14 @@ void ParallelDeflate::WorkerLoop() {
     lock.unlock();
 
     try {
-      job->result.source_size = static_cast<int64_t>(job->input->size());
-      job->result.last = job->last;
-      job->result.crc = static_cast<uint32_t>(
-          crc32_z(0, job->input->data(), job->input->size()));
-      DeflateChunk chunk;
-      if (job->chain) {
-        Chain& chain = *job->chain;
-        if (chain.error) std::rethrow_exception(chain.error);
-        try {
-          if (!chain.stream) {
-            chain.stream = std::make_unique<DeflateStream>(
-                chain.level, DeflateFraming::kZlib);
-          }
-          chunk =
-              DeflateBlock(chain.stream->get(), job->input->data(),
-                           static_cast<int64_t>(job->input->size()), job->last);
-          if (job->first) {
-            chunk.offset = kZlibHeaderSize;
-            chunk.length -= kZlibHeaderSize;
-          }
-          if (job->last) {
-            chunk.length -= kAdlerTrailerSize;
-            CheckCompressionResult(chain.stream->End());
-          }
-        } catch (...) {
-          chain.error = std::current_exception();
-          throw;
-        }
-      } else {
-        chunk = CompressIndependent(job->level, job->dictionary, *job->input,
-                                    job->last);
-      }
-      job->result.chunk = std::move(chunk);
-      job->input.reset();
-      job->dictionary = {};
+      Compress(*job);
     } catch (...) {
       job->error = std::current_exception();
     }
+    // What the job read goes back to the pool now, whatever happened.
+    job->input.reset();
+    job->dictionary_block.reset();
+    job->dictionary = {};
 
     lock.lock();
     job->state = Job::State::kDone;
@@ -310,6 +292,52 @@ void ParallelDeflate::WorkerLoop() {
     }
     job_done_.notify_all();
   }
+}
+
+void ParallelDeflate::Compress(Job& job) {
+  const std::span<const uint8_t> input = job.input->bytes();
+  const auto n = static_cast<int64_t>(input.size());
+  job.result.source_size = n;
+  job.result.last = job.last;
+  job.result.crc = static_cast<uint32_t>(crc32_z(0, input.data(), input.size()));
+  DeflateChunk chunk;
+  if (job.chain) {
+    Chain& chain = *job.chain;
+    if (chain.error) std::rethrow_exception(chain.error);
+    try {
+      if (!chain.stream) {
+        chain.stream =
+            std::make_unique<DeflateStream>(chain.level, DeflateFraming::kZlib);
+      }
+      chunk = DeflateBlock(chain.stream->get(), input.data(), n, job.last,
+                           &chunk);
+      if (job.first) {
+        chunk.offset = kZlibHeaderSize;
+        chunk.length -= kZlibHeaderSize;
+      }
+      if (job.last) {
+        chunk.length -= kAdlerTrailerSize;
+        CheckCompressionResult(chain.stream->End());
+      }
+    } catch (...) {
+      chain.error = std::current_exception();
+      throw;
+    }
+  } else {
+    // A fresh raw stream primed with the bytes before the block.
+    DeflateStream stream(job.level, DeflateFraming::kRaw);
+    stream.SetDictionary(job.dictionary_block != nullptr
+                             ? Tail(job.dictionary_block->bytes())
+                             : std::span<const uint8_t>(job.dictionary));
+    job.dictionary_block.reset();
+    job.dictionary = {};
+    chunk = DeflateBlock(stream.get(), input.data(), n, job.last, &chunk);
+    // A stream ended after a sync flush is in the middle of its data and
+    // reports so; only a finished one must end cleanly.
+    const int end_result = stream.End();
+    if (job.last) CheckCompressionResult(end_result);
+  }
+  job.result.chunk = std::move(chunk);
 }
 
 }  // namespace tessaly::engine

@@ -20,6 +20,14 @@
 // stream: the one being written and entries further on whose first blocks
 // were read ahead. Their blocks share one in-flight count.
 //
+// The blocks' source bytes (NewBlock) come from a pool of buffers, reused
+// from block to block and entry to entry. The budget of blocks in flight
+// bounds what is in use at once, the pool keeps no more than that bound for
+// reuse, and it is freed with the unit (or with the last of its buffers,
+// should a caller keep one longer). The workers' output is allocated per
+// block: deflate output is usually much smaller than its buffer, and only
+// the part written takes memory, which a reused buffer would not allow.
+//
 // Thread rules: every public member is called from one thread (the one
 // that owns the unit). Workers touch only their jobs. The destructor stops
 // and joins the workers whatever state the unit is in.
@@ -36,6 +44,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/io/block_pool.h"
 #include "engine/io/deflate_block.h"
 
 namespace tessaly::engine {
@@ -90,6 +99,10 @@ class ParallelDeflate {
   // in the middle (levels whose blocks are independent only).
   EntryId OpenEntry(uint8_t level, std::span<const uint8_t> preceding = {});
 
+  // An uninitialised block of `size` source bytes from the unit's pool, to
+  // be filled and then submitted. Throws std::bad_alloc.
+  std::shared_ptr<SourceBlock> NewBlock(size_t size);
+
   // Whether the budget of blocks in flight is used up.
   bool Full() const { return load_ >= capacity_; }
   int threads() const { return threads_; }
@@ -99,10 +112,11 @@ class ParallelDeflate {
 
   // Queues the next block of `entry`; `last` marks its final block. The
   // workers only read the block, so the caller may keep and read it too.
+  // The block of levels whose blocks are independent also stays referenced
+  // until the entry's next block has taken its dictionary from it.
   // REQUIRES: the entry is open and its last block not yet submitted; the
   // block is not empty.
-  void Submit(EntryId entry, std::shared_ptr<const std::vector<uint8_t>> block,
-              bool last);
+  void Submit(EntryId entry, SharedBlock block, bool last);
 
   // Has the workers start the blocks of `entry` before any other (the
   // entry being written waits for them); 0 for none.
@@ -118,6 +132,9 @@ class ParallelDeflate {
   // an entry that is not open.
   void Discard(EntryId entry);
 
+  // The unit's pool of block buffers (to watch its use).
+  std::shared_ptr<const BlockPool> pool() const { return pool_; }
+
  private:
   struct Job;
   struct Chain;
@@ -128,7 +145,10 @@ class ParallelDeflate {
     bool closed = false;            // its last block was submitted
     int in_flight = 0;
     int64_t load = 0;               // its share of the budget in flight
-    std::vector<uint8_t> window;    // the last 32 KiB submitted
+    // The last 32 KiB submitted: the end of the last block when it holds
+    // that much, else a copy.
+    SharedBlock window_block;
+    std::vector<uint8_t> window;
     std::shared_ptr<Chain> chain;   // levels run in order on one stream
   };
 
@@ -139,9 +159,15 @@ class ParallelDeflate {
   // REQUIRES: mutex_ held.
   std::shared_ptr<Job> RunnableJob();
   static bool MayStart(const Job& job);
+  // Compresses the job's block into its result; throws what failed.
+  // Runs on a worker, outside the lock.
+  void Compress(Job& job);
 
   const int threads_;
   const int64_t capacity_;  // the budget, in 512 KiB shares
+  // Declared before anything holding its buffers, so that it is destroyed
+  // after them.
+  const std::shared_ptr<BlockPool> pool_;
   int in_flight_ = 0;
   int64_t load_ = 0;        // shares of the blocks in flight
   EntryId next_id_ = 1;

@@ -1,5 +1,6 @@
 #include "engine/io/entry_lookahead.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -21,6 +22,10 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+Bytes ToBytes(const SourceBlock& block) {
+  return Bytes(block.bytes().begin(), block.bytes().end());
+}
 
 // Lines of numbered records: matches at every level.
 std::string Records(size_t n) {
@@ -96,7 +101,7 @@ TEST(EntryLookaheadTest, ReadsFirstBlocksWithinTheBudgetAndHandsThemOut) {
     std::optional<AheadBlock> first_b = ahead.Claim(b, 9);
     ASSERT_TRUE(first_b);
     EXPECT_FALSE(first_b->last);
-    EXPECT_TRUE(*first_b->bytes == ToBytes(big.substr(0, 1536 * 1024)));
+    EXPECT_TRUE(ToBytes(*first_b->bytes) == ToBytes(big.substr(0, 1536 * 1024)));
     EXPECT_EQ(unit.InFlight(), 1) << "a was passed over";
     EXPECT_FALSE(ahead.Claim(a, 6));
     EXPECT_EQ(unit.Take(first_b->entry).source_size, 1536 * 1024);
@@ -106,7 +111,7 @@ TEST(EntryLookaheadTest, ReadsFirstBlocksWithinTheBudgetAndHandsThemOut) {
     std::optional<AheadBlock> first_c = ahead.Claim(c, 2);
     ASSERT_TRUE(first_c);
     EXPECT_TRUE(first_c->last);
-    EXPECT_TRUE(*first_c->bytes == ToBytes(Records(3000)));
+    EXPECT_TRUE(ToBytes(*first_c->bytes) == ToBytes(Records(3000)));
     unit.Discard(first_c->entry);
   }
   EXPECT_EQ(unit.InFlight(), 0) << "d is dropped with the lookahead";
@@ -139,7 +144,9 @@ TEST(EntryLookaheadTest, FirstBlockIsUsedOnlyWhenTheSourceStillHoldsIt) {
       SCOPED_TRACE(std::string(c.name) + ", level " + std::to_string(level));
       AheadBlock first;
       first.entry = unit.OpenEntry(level);
-      first.bytes = std::make_shared<Bytes>(c.read_ahead);
+      std::shared_ptr<SourceBlock> read = unit.NewBlock(c.read_ahead.size());
+      std::copy(c.read_ahead.begin(), c.read_ahead.end(), read->buffer.data());
+      first.bytes = std::move(read);
       first.last = c.last;
       unit.Submit(first.entry, first.bytes, first.last);
       EXPECT_TRUE(Compress(data, level, &unit, first) == serial);

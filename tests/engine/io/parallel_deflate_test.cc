@@ -1,5 +1,6 @@
 #include "engine/io/parallel_deflate.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -7,6 +8,7 @@
 #include <functional>
 #include <limits>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,19 @@ struct Compressed {
   Bytes data;
   uint32_t crc_register = 0xFFFFFFFF;
 };
+
+// A block of `unit` holding the bytes [begin, end).
+SharedBlock BlockOf(ParallelDeflate& unit, Bytes::const_iterator begin,
+                    Bytes::const_iterator end) {
+  std::shared_ptr<SourceBlock> block =
+      unit.NewBlock(static_cast<size_t>(end - begin));
+  std::copy(begin, end, block->buffer.data());
+  return block;
+}
+
+SharedBlock BlockOf(ParallelDeflate& unit, const Bytes& bytes) {
+  return BlockOf(unit, bytes.begin(), bytes.end());
+}
 
 Compressed Serial(const Bytes& data, uint8_t level) {
   platform::MemoryStream source{std::span<const uint8_t>(data)};
@@ -56,10 +71,9 @@ ParallelDeflate::EntryId SubmitEntry(
       taken[open.front()].push_back(unit.Take(open.front()));
     }
     const size_t n = std::min(block, data.size() - at);
-    unit.Submit(
-        entry,
-        std::make_shared<Bytes>(data.begin() + at, data.begin() + at + n),
-        at + n == data.size());
+    unit.Submit(entry,
+                BlockOf(unit, data.begin() + at, data.begin() + at + n),
+                at + n == data.size());
   }
   return entry;
 }
@@ -226,6 +240,12 @@ TEST(ParallelDeflateTest, KeepsEntriesApartWhenSeveralAreInFlight) {
     }
     TakeAll(unit, taken, open);
     EXPECT_EQ(unit.InFlight(), 0);
+    // Source blocks are reused within the budget: the pool never held more
+    // than the budget and one largest block beyond it.
+    const BlockPool::Usage pool = unit.pool()->usage();
+    EXPECT_EQ(pool.in_use, 0);
+    EXPECT_LE(pool.peak_held, (max_in_flight + 1) * 1536 * 1024 +
+                                  2 * static_cast<int64_t>(BlockPool::kGranule));
 
     for (size_t k = 0; k < entries.size(); ++k) {
       const Entry& e = entries[k];
@@ -246,8 +266,8 @@ TEST(ParallelDeflateTest, KeepsEntriesApartWhenSeveralAreInFlight) {
 TEST(ParallelDeflateTest, ReportsFailuresAndRecoversAfterDiscard) {
   ParallelDeflate unit(2);
   const ParallelDeflate::EntryId refused = unit.OpenEntry(10);  // zlib refuses
-  unit.Submit(refused, std::make_shared<Bytes>(Prefix(Text, 1000)), false);
-  unit.Submit(refused, std::make_shared<Bytes>(Prefix(Text, 1000)), true);
+  unit.Submit(refused, BlockOf(unit, Prefix(Text, 1000)), false);
+  unit.Submit(refused, BlockOf(unit, Prefix(Text, 1000)), true);
   EXPECT_THROW(unit.Take(refused), ECompressionError);
   EXPECT_THROW(unit.Take(refused), ECompressionError);
   EXPECT_EQ(unit.InFlight(), 0);
@@ -264,6 +284,55 @@ TEST(ParallelDeflateTest, ReportsFailuresAndRecoversAfterDiscard) {
   const ParallelDeflate::EntryId kept = SubmitEntry(unit, data, 2, taken, open);
   TakeAll(unit, taken, open);
   EXPECT_TRUE(Join(taken[kept]).data == Serial(data, 2).data);
+  EXPECT_EQ(unit.pool()->usage().in_use, 0) << "every source block is back";
+}
+
+// A source that fails with an exception part-way through an entry.
+class ThrowingSource final : public platform::Stream {
+ public:
+  ThrowingSource(const Bytes& data, int64_t fail_at)
+      : inner_(std::span<const uint8_t>(data)), fail_at_(fail_at) {}
+  int64_t Read(void* buffer, int64_t count) override {
+    if (inner_.Position() + count > fail_at_) throw std::runtime_error("read");
+    return inner_.Read(buffer, count);
+  }
+  int64_t Write(const void*, int64_t) override { return 0; }
+  int64_t Seek(int64_t position) override { return inner_.Seek(position); }
+  int64_t Position() const override { return inner_.Position(); }
+  int64_t Size() const override { return inner_.Size(); }
+  bool SetSize(int64_t) override { return false; }
+
+ private:
+  platform::MemoryStream inner_;
+  int64_t fail_at_;
+};
+
+// Whatever ends an entry, a read that throws in the middle of reading
+// ahead or at the serial point, the blocks it had in flight go back to the
+// pool, and the pool itself goes with the unit.
+TEST(ParallelDeflateTest, BlocksGoBackToThePoolWhenAnEntryThrows) {
+  const Bytes data = Prefix(Records, 4 * 1024 * 1024);
+  std::weak_ptr<const BlockPool> watch;
+  {
+    ParallelDeflate unit(2);
+    watch = unit.pool();
+    for (const int64_t fail_at : {int64_t{100}, int64_t{3} * 1024 * 1024}) {
+      SCOPED_TRACE(fail_at);
+      ThrowingSource source(data, fail_at);
+      platform::MemoryStream output;
+      CompressCounters counters;
+      NoCompressProgress progress;
+      ParallelCompression parallel{unit};
+      EXPECT_THROW(CompressEntry(source, static_cast<int64_t>(data.size()),
+                                 output, 9, 8, "", counters, progress, nullptr,
+                                 &parallel),
+                   std::runtime_error);
+      EXPECT_EQ(unit.InFlight(), 0);
+      EXPECT_EQ(unit.pool()->usage().in_use, 0);
+    }
+    EXPECT_GT(unit.pool()->usage().allocations, 0);
+  }
+  EXPECT_TRUE(watch.expired());
 }
 
 // Destroying the unit with blocks queued, running and done stops and joins
@@ -275,8 +344,8 @@ TEST(ParallelDeflateTest, DestructorJoinsWithBlocksInFlight) {
     const ParallelDeflate::EntryId entry = unit.OpenEntry(level);
     for (int i = 0; i < 8; ++i) {
       unit.Submit(entry,
-                  std::make_shared<Bytes>(data.begin() + i * 500000,
-                                          data.begin() + (i + 1) * 500000),
+                  BlockOf(unit, data.begin() + i * 500000,
+                          data.begin() + (i + 1) * 500000),
                   i == 7);
     }
   }
@@ -293,14 +362,12 @@ TEST(ParallelDeflateTest, EntriesAreTakenAndDroppedOneByOne) {
   const ParallelDeflate::EntryId b = unit.OpenEntry(1);
   const ParallelDeflate::EntryId c = unit.OpenEntry(9);
   const size_t half = text.size() / 2;
-  unit.Submit(a, std::make_shared<Bytes>(text.begin(), text.begin() + half),
-              false);
-  unit.Submit(b, std::make_shared<Bytes>(image), true);
-  unit.Submit(c, std::make_shared<Bytes>(Prefix(Records, 5000)), true);
+  unit.Submit(a, BlockOf(unit, text.begin(), text.begin() + half), false);
+  unit.Submit(b, BlockOf(unit, image), true);
+  unit.Submit(c, BlockOf(unit, Prefix(Records, 5000)), true);
   EXPECT_FALSE(unit.Full());
   unit.SetUrgent(a);
-  unit.Submit(a, std::make_shared<Bytes>(text.begin() + half, text.end()),
-              true);
+  unit.Submit(a, BlockOf(unit, text.begin() + half, text.end()), true);
   EXPECT_TRUE(unit.Full());
   EXPECT_EQ(unit.InFlight(a), 2);
 
