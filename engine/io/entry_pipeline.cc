@@ -62,25 +62,9 @@ using platform::Stream;
 // Old bytes up to this many are kept in memory, more in a temporary file.
 constexpr int64_t kTailKeptInMemory = 1 << 20;
 
-// Frees the streams that pending items own before the directory is replaced
-// by its saved copy (the copy does not free them).
-void FreeOwnedSources(TZADirArray& dir, const TZADirArray& saved) {
-  for (int32_t i = 0; i < dir.Count(); ++i) {
-    TDirItem& item = dir.ItemPtr(i);
-    if (!item.OwnsSource || item.SourceStream == nullptr) continue;
-    bool shared = false;
-    for (int32_t j = 0; j < saved.Count() && !shared; ++j) {
-      shared = saved.ItemPtr(j).SourceStream == item.SourceStream;
-    }
-    if (!shared) delete item.SourceStream;
-    item.SourceStream = nullptr;
-    item.OwnsSource = false;
-  }
-}
-
-// The directory in memory back as it was before the transaction.
+// The directory in memory back as it was before the transaction. Items
+// that only the running transaction added let go of their source streams.
 void RestoreDirectory(TZADirManager& manager) {
-  FreeOwnedSources(manager.Dir, manager.SavedDir);
   manager.Dir.Assign(manager.SavedDir);
 }
 
@@ -485,7 +469,7 @@ void ArchiverCore::ApplyUpdate() {
       }
       TDirItem previous;
       DirManager->SavedDir.GetItem(old, previous);
-      pipeline::RestoreOldEntry(dir, i, previous);
+      dir.PutItem(i, previous);
       CopyEntry(i);
       ++i;
     }

@@ -31,11 +31,6 @@ inline bool ChangesDirectoryOnly(TZAProcessOperation operation) {
 // (Not const: the name index of `saved` is consulted.)
 int32_t FindOldItem(TZADirArray& saved, const TDirItem& item);
 
-// Gives the failed item at `index` of `dir` its old entry back: the item's
-// own source stream is freed and `old` (its directory values from before the
-// update) takes its place.
-void RestoreOldEntry(TZADirArray& dir, int32_t index, const TDirItem& old);
-
 // Records where an item's local header lies: in the 32-bit field, or as
 // 0xFFFFFFFF there with the position in Zip64LocalOffset (and the Zip64 mark
 // set) when the position is 0xFFFFFFFF or beyond or `mode` is zmAlways.

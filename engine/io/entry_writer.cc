@@ -131,15 +131,6 @@ int64_t CharacterCount(const std::string& text) {
   return count;
 }
 
-void RestoreOldEntry(TZADirArray& dir, int32_t index, const TDirItem& old) {
-  TDirItem& failed = dir.ItemPtr(index);
-  if (failed.OwnsSource && failed.SourceStream != nullptr) {
-    delete failed.SourceStream;
-    failed.SourceStream = nullptr;
-  }
-  dir.PutItem(index, old);
-}
-
 }  // namespace pipeline
 
 namespace {
@@ -190,7 +181,7 @@ class EntrySource {
   ~EntrySource() { Close(false); }
 
   void UseItemStream() {
-    borrowed_ = item_.SourceStream;
+    borrowed_ = item_.SourceStream.get();
     remembered_ = borrowed_->Position();
     view_ = std::make_unique<OffsetStream>(*borrowed_, item_.SourceOffset);
     view_->Seek(0);
@@ -200,17 +191,16 @@ class EntrySource {
   // Null for a folder.
   Stream* stream() const { return view_ ? view_.get() : file_.get(); }
 
-  // Frees a file stream. A SourceStream is freed when the item owns it and
-  // the entry was written (the item forgets it); otherwise it goes back to
-  // the position it had, so that a retry or the caller finds it unchanged.
+  // Frees a file stream. An owned SourceStream is let go of when the entry
+  // was written (the item forgets it); otherwise it goes back to the
+  // position it had, so that a retry or the caller finds it unchanged.
   void Close(bool written) {
     file_.reset();
     view_.reset();
     if (borrowed_ == nullptr) return;
-    if (written && item_.OwnsSource && item_.SourceStream == borrowed_) {
-      delete borrowed_;
-      item_.SourceStream = nullptr;
-      item_.OwnsSource = false;
+    if (written && item_.OwnsSource() &&
+        item_.SourceStream.get() == borrowed_) {
+      item_.SourceStream.Reset();
     } else {
       borrowed_->Seek(remembered_);
     }
@@ -326,7 +316,7 @@ bool ArchiverCore::WriteEntry(int32_t index) {
   TempFile temp(env_);
   try {
     item.HasZip64 = false;
-    if (item.SourceStream != nullptr) {
+    if (item.SourceStream) {
       source.UseItemStream();
     } else if (!item.IsFolder()) {
       if (pipeline::CharacterCount(item.SourceFileName) >= kMaxSourcePath) {
@@ -534,7 +524,7 @@ void ArchiverCore::CopyEntry(int32_t index) {
   saved.GetItem(old_index, old);
   if (dir.ItemPtr(index).EntryAction == poUpdate) {
     // A replacement that failed and was ignored: the old entry comes back.
-    pipeline::RestoreOldEntry(dir, index, old);
+    dir.PutItem(index, old);
   }
   TDirItem& item = dir.ItemPtr(index);
   const bool rename = item.Pending && item.EntryAction == poRename;
