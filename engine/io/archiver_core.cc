@@ -11,7 +11,12 @@ ArchiverCore::ArchiverCore(platform::Env& env)
     : env_(env),
       volumes_(env, this, *this,
                VolumeSettings{FileName, spanning_mode_, OpenMode,
-                              SpanningOptions}) {}
+                              SpanningOptions}),
+      writer_(env, this, volumes_,
+              EntryWriterSettings{Options, Zip64Mode, ZipFormat,
+                                  spanning_mode_, compression_mode_, TempDir,
+                                  EntryMethod},
+              *this, progress_, place_) {}
 
 ArchiverCore::~ArchiverCore() = default;
 

@@ -32,6 +32,9 @@
 #include "engine/base/component.h"
 #include "engine/directory/dir_manager.h"
 #include "engine/directory/dir_owner.h"
+#include "engine/entries/entry_events.h"
+#include "engine/entries/entry_placement.h"
+#include "engine/entries/entry_writer.h"
 #include "engine/io/parallel_deflate.h"
 #include "engine/volumes/volume_naming.h"
 #include "engine/base/options.h"
@@ -53,7 +56,8 @@ std::recursive_mutex& ScanLock();
 
 class ArchiverCore : public Component,
                      public DirOwner,
-                     public VolumeHost {
+                     public VolumeHost,
+                     public EntryEvents {
  public:
   // REQUIRES: `env` outlives the archiver.
   explicit ArchiverCore(platform::Env& env);
@@ -106,14 +110,9 @@ class ArchiverCore : public Component,
 
   // ---- Event dispatchers: raise one event or apply its default -----------
   // (implemented by the component, engine/archiver.cc; the volume requests
-  // and the copy progress are declared by VolumeHost). Volume indexes
-  // are zero-based here; handlers receive them counted from 1.
-  virtual void DoOverallProgress(double Progress, TZAProcessOperation Operation,
-                                 TZAProgressPhase ProgressPhase,
-                                 bool& Cancel) = 0;
-  virtual void DoFileProgress(const std::string& FileName, double Progress,
-                              TZAProcessOperation Operation,
-                              TZAProgressPhase ProgressPhase, bool& Cancel) = 0;
+  // and the copy progress are declared by VolumeHost, the progress events
+  // and the failure dialogue by EntryEvents). Volume indexes are
+  // zero-based here; handlers receive them counted from 1.
   virtual void DoConfirmOverwrite(const std::string& SourceFileName,
                                   std::string& DestFileName, bool& Confirm) = 0;
   virtual void DoConfirmProcessFile(const std::string& FileName,
@@ -121,11 +120,6 @@ class ArchiverCore : public Component,
                                     bool& Confirm) = 0;
   virtual void DoPassword(const std::string& FileName, std::string& NewPassword,
                           bool& SkipFile) = 0;
-  virtual void DoProcessFileFailure(const std::string& FileName,
-                                    TZAProcessOperation Operation,
-                                    int32_t NativeError, int32_t ErrorCode,
-                                    const std::string& ErrorMessage,
-                                    TZAAction& Action) = 0;
   virtual void DoStoreFile(std::string& FileName, uint32_t& FileAttr,
                            std::string& Comment,
                            const std::string& OriginalFileName) = 0;
@@ -174,24 +168,18 @@ class ArchiverCore : public Component,
   // exception (the exception is raised again). Does nothing outside a
   // transaction. LastUpdate tells how it ended.
   void ApplyUpdate();
-  bool WriteEntry(int32_t index);
-  bool PackEntryData(platform::Stream& source, platform::Stream& output,
-                     TDirItem& item);
-  void CopyEntry(int32_t index);
-  // Where the next byte written to a multi-volume archive lands in its
-  // volume: the staging buffer's position while staging, else the stream's.
-  int64_t VolumeOffset() const;
   int32_t FindFirstChange();
   // The number of the last volume of the open archive, from its end record.
   int32_t LastVolumeNumber() const;
   // Whether the rewriting of the running update begins on the last volume
   // (for multi-volume archives the only volume an update may change).
   bool StartsOnLastVolume() const;
-  // Records in the undo log that the current volume changes from start_ on,
-  // with a copy of its old bytes from there (a temporary file when they are
-  // many); the copy becomes backup_, from which CopyEntry carries entries.
+  // Records in the undo log that the current volume changes from
+  // place_.start on, with a copy of its old bytes from there (a temporary
+  // file when they are many); the copy becomes place_.backup, from which
+  // entries are carried over.
   void BackupTail();
-  // Finds where the rewriting starts (start_), records the volume it starts
+  // Finds where the rewriting starts (place_.start), records the volume it starts
   // on, and prepares the archive: a single-file archive that changes before
   // its end is staged (BeginStaging); otherwise the old bytes from start_
   // on are kept (BackupTail) and the volume is cut there.
@@ -204,10 +192,6 @@ class ArchiverCore : public Component,
   // changed, and raises `error`.
   [[noreturn]] void EndUntouched(TZAUpdateOutcome outcome,
                                  const EZAException& error);
-  static uint16_t ShareModeFlags(TZAFileShareMode mode);
-  // A new unique temporary file (created empty) with the prefix "FC" in
-  // TempDir, else the system's temporary folder.
-  std::string TempFileName();
 
   // ---- Staged rewriting (staged_tail.cc) ----------------------------------
   // A single-file archive whose entries change before its end is rewritten
@@ -223,13 +207,9 @@ class ArchiverCore : public Component,
   // would overwrite it, writes the hidden signatures, then a directory and
   // end records for the staged layout, and flushes the file.
   void PublishStagedTail();
-  // Moves the staged tail down to start_, cuts the archive behind it and
-  // writes the final directory.
+  // Moves the staged tail down to place_.start, cuts the archive behind it
+  // and writes the final directory.
   void CommitStagedTail();
-  // The position of an item's local header in the stream while staging.
-  int64_t PhysicalOffset(const TDirItem& item) const {
-    return static_cast<int64_t>(item.LocalHeaderOffset()) + write_shift_;
-  }
 
   // ---- Volumes ---------------------------------------------------------------
   // The archive stream and its volumes (engine/volumes/volume_sequence.h).
@@ -274,10 +254,6 @@ class ArchiverCore : public Component,
   bool ArchiveOpen = false;
   bool ZipFormat = false;
   uint16_t OpenMode = 0;
-  int32_t FilesDone = 0;
-  int32_t FilesTotal = 0;
-  bool CancelRequested = false;
-  bool ProgressEnabled = false;
   bool RebuildDirectory = true;
   bool UpdateApplied = false;
   // Sources the selection of the running update transaction left out (a
@@ -287,8 +263,6 @@ class ArchiverCore : public Component,
   std::vector<std::string> SelectionLeftOut;
   std::unique_ptr<TZADirManager> DirManager;  // while an archive is open
   uint16_t EntryMethod = 0xFFFF;
-  double FileBytesDone = 0;
-  double FileBytesTotal = 0;
 
  protected:
   platform::Env& env_;
@@ -329,35 +303,20 @@ class ArchiverCore : public Component,
 
   // State of the running apply step (entry_pipeline.cc).
   int32_t first_change_ = 0;
-  int64_t start_ = 0;
-  // The old bytes of the current volume from start_ on, when entries are
-  // carried over from there (owned by the volumes' undo log); null
-  // otherwise.
-  platform::Stream* backup_ = nullptr;
-  TZAAction action_ = fxaIgnore;
-  bool copy_cancel_ = false;
-  // The failure last offered to OnProcessFileFailure.
-  int32_t failure_native_ = 0;
-  std::string failure_message_;
-  std::string failure_name_;
-  TZAUpdateResult last_update_;
-
-  // Staged rewriting (staged_tail.cc). Items always carry their final
-  // offsets; while staging their bytes lie write_shift_ further on.
-  bool staging_ = false;
-  int64_t write_shift_ = 0;
+  ApplyProgress progress_;
+  // Where the rewriting writes, with the staged rewriting's state
+  // (staged_tail.cc).
+  RewritePlace place_;
   int64_t stage_at_ = 0;       // where the staged tail begins in the stream
   int64_t staged_length_ = 0;  // its entries' bytes (without directory)
-  struct HiddenHeader {
-    int64_t position;  // in the stream
-    uint32_t signature;
-  };
-  std::vector<HiddenHeader> hidden_headers_;
+  TZAUpdateResult last_update_;
 
   // The archive stream, its volumes and their undo log. In spanning mode on
   // a floppy drive all entry output is staged there so that each volume
   // file is written in one piece.
   VolumeSequence volumes_;
+  // Writes and carries over single entries into volumes_.
+  EntryWriter writer_;
 };
 
 }  // namespace tessaly::engine

@@ -35,8 +35,9 @@
 
 #include "engine/directory/dir_array.h"
 #include "engine/format/signatures.h"
+#include "engine/entries/entry_placement.h"
+#include "engine/entries/entry_writer.h"
 #include "engine/io/archiver_core.h"
-#include "engine/io/entry_pipeline_internal.h"
 #include "engine/base/za_exception.h"
 #include "platform/exception.h"
 #include "platform/open_stream.h"
@@ -45,22 +46,19 @@
 
 namespace tessaly::engine {
 
-namespace pipeline {
-
-void CutAt(platform::Stream& stream, int64_t position) {
-  if (stream.Seek(position) != position || !stream.SetSize(position)) {
-    throw platform::EWriteError();
-  }
-}
-
-}  // namespace pipeline
-
 namespace {
 
 using platform::Stream;
 
 // Old bytes up to this many are kept in memory, more in a temporary file.
 constexpr int64_t kTailKeptInMemory = 1 << 20;
+
+// Whether a pending item of this operation only changes directory values
+// (its data is carried over instead of written again).
+bool ChangesDirectoryOnly(TZAProcessOperation operation) {
+  return operation == poRename || operation == poChangeAttr ||
+         operation == poChangeComment;
+}
 
 // The directory in memory back as it was before the transaction. Items
 // that only the running transaction added let go of their source streams.
@@ -197,34 +195,6 @@ void DescribeCurrentException(TZAUpdateResult& result) {
 
 }  // namespace
 
-uint16_t ArchiverCore::ShareModeFlags(TZAFileShareMode mode) {
-  switch (mode) {
-    case smShareCompat:
-      return platform::kShareCompat;
-    case smShareExclusive:
-      return platform::kShareExclusive;
-    case smShareDenyWrite:
-      return platform::kShareDenyWrite;
-    case smShareDenyRead:
-      return platform::kShareDenyRead;
-    case smShareDenyNone:
-      return platform::kShareDenyNone;
-  }
-  return platform::kShareCompat;
-}
-
-std::string ArchiverCore::TempFileName() {
-  std::string name = env_.TempFileName(TempDir, "FC");
-  if (name.empty()) {
-    const std::string where =
-        TempDir.empty()
-            ? std::string("FC")
-            : platform::IncludeTrailingPathDelimiter(TempDir) + "FC";
-    throw platform::EFCreateError("Cannot create file \"" + where + "\"");
-  }
-  return name;
-}
-
 int32_t ArchiverCore::LastVolumeNumber() const {
   const EndRecord& end = DirManager->EndRecord;
   if (end.this_disk == kZip64Marker16 && DirManager->HasZip64End) {
@@ -261,11 +231,12 @@ int32_t ArchiverCore::FindFirstChange() {
 }
 
 void ArchiverCore::BackupTail() {
-  const int64_t count = std::max<int64_t>(0, volumes_.stream()->Size() - start_);
+  const int64_t start = place_.start;
+  const int64_t count = std::max<int64_t>(0, volumes_.stream()->Size() - start);
   std::unique_ptr<Stream> copy;
   std::string temp;
   if (count > kTailKeptInMemory) {
-    temp = TempFileName();
+    temp = TempFileName(env_, TempDir);
     try {
       copy = platform::OpenStream(env_, temp,
                                                     platform::kOpenCreate);
@@ -278,7 +249,7 @@ void ArchiverCore::BackupTail() {
   }
   if (copy != nullptr) {
     try {
-      if (volumes_.stream()->Seek(start_) != start_) throw platform::EReadError();
+      if (volumes_.stream()->Seek(start) != start) throw platform::EReadError();
       copy->CopyFrom(*volumes_.stream(), count);
     } catch (...) {
       copy.reset();
@@ -287,19 +258,21 @@ void ArchiverCore::BackupTail() {
     }
   }
   // Recorded only once the copy is whole: undoing restores exactly it.
-  backup_ = volumes_.undo().TailChanges(volumes_.name(), start_, std::move(copy), temp);
+  place_.backup =
+      volumes_.undo().TailChanges(volumes_.name(), start, std::move(copy), temp);
 }
 
 void ArchiverCore::BeginRewrite() {
   const TZADirArray& saved = DirManager->SavedDir;
+  int64_t& start = place_.start;
   if (first_change_ < saved.Count()) {
-    start_ =
+    start =
         static_cast<int64_t>(saved.ItemPtr(first_change_).LocalHeaderOffset());
   } else if (saved.Count() == 0) {
-    start_ = DirManager->PrefixSize;
+    start = DirManager->PrefixSize;
   } else {
     const EndRecord& end = DirManager->EndRecord;
-    start_ = end.directory_offset == kZip64Marker32
+    start = end.directory_offset == kZip64Marker32
                  ? static_cast<int64_t>(DirManager->Zip64End.directory_offset)
                  : static_cast<int64_t>(end.directory_offset);
   }
@@ -319,7 +292,7 @@ void ArchiverCore::BeginRewrite() {
     return;
   }
   BackupTail();
-  pipeline::CutAt(*volumes_.stream(), start_);
+  CutAt(*volumes_.stream(), start);
   if (spanning_mode_ == smSpanning &&
       VolumeSequence::IsFloppyDrive(FileName)) {
     volumes_.StartStaging();
@@ -327,10 +300,7 @@ void ArchiverCore::BeginRewrite() {
 }
 
 bool ArchiverCore::RollbackUpdate() {
-  staging_ = false;
-  write_shift_ = 0;
-  hidden_headers_.clear();
-  backup_ = nullptr;
+  place_.Clear();
   const bool restored = volumes_.Undo();
   if (!DirManager->ForeignStream) DirManager->Stream = volumes_.stream();
   return restored;
@@ -366,18 +336,16 @@ void ArchiverCore::ApplyUpdate() {
     EndUntouched(uoFailed, EZAException(kCodeNotOpen, this));
   }
 
-  FilesDone = 0;
-  FilesTotal = 0;
-  CancelRequested = false;
-  ProgressEnabled = true;
-  action_ = fxaIgnore;
-  copy_cancel_ = false;
+  ApplyProgress& progress = progress_;
+  progress = ApplyProgress{};
+  progress.ProgressEnabled = true;
+  writer_.BeginStep();
   TZAProcessOperation operation = poDelete;
   for (int32_t i = 0; i < dir.Count(); ++i) {
     const TDirItem& item = dir.ItemPtr(i);
     if (!item.Pending) continue;
-    if (FilesTotal == 0) operation = item.EntryAction;
-    ++FilesTotal;
+    if (progress.FilesTotal == 0) operation = item.EntryAction;
+    ++progress.FilesTotal;
   }
 
   first_change_ = FindFirstChange();
@@ -387,7 +355,7 @@ void ArchiverCore::ApplyUpdate() {
   if (cancel) {
     // Nothing is written; the directory in memory must not keep items that
     // the archive does not hold, or a later Close would record them.
-    CancelRequested = true;
+    progress.CancelRequested = true;
     undo.Undo();
     last_update_.Outcome = uoCancelled;
     last_update_.RolledBack = true;
@@ -425,62 +393,66 @@ void ArchiverCore::ApplyUpdate() {
   if (threads > 1) {
     parallel_ = std::make_unique<ParallelDeflate>(threads, threads + 1);
   }
+  writer_.SetCompressor(parallel_.get());
   struct WorkersEnd {
     std::unique_ptr<ParallelDeflate>& unit;
-    ~WorkersEnd() { unit.reset(); }
-  } workers_end{parallel_};
+    EntryWriter& writer;
+    ~WorkersEnd() {
+      writer.SetCompressor(nullptr);
+      unit.reset();
+    }
+  } workers_end{parallel_, writer_};
 
   volumes_.undo().Begin();
   undo.Record([this] { return RollbackUpdate(); });
   try {
     BeginRewrite();
     int32_t i = first_change_;
-    while (i < dir.Count() && !CancelRequested) {
+    TZADirArray& saved = DirManager->SavedDir;
+    while (i < dir.Count() && !progress.CancelRequested) {
       const bool counted = dir.ItemPtr(i).Pending;
       bool written;
       do {
-        action_ = fxaIgnore;
+        writer_.SetAction(fxaIgnore);
         written = true;
         const TDirItem& item = dir.ItemPtr(i);
-        if (item.Pending && !pipeline::ChangesDirectoryOnly(item.EntryAction)) {
-          written = WriteEntry(i);
+        if (item.Pending && !ChangesDirectoryOnly(item.EntryAction)) {
+          written = writer_.WriteEntry(dir, i);
         } else {
-          CopyEntry(i);
+          writer_.CopyEntry(dir, saved, i);
         }
-      } while (action_ == fxaRetry);
-      if (action_ == fxaAbort || CancelRequested) break;
+      } while (writer_.Action() == fxaRetry);
+      if (writer_.Action() == fxaAbort || progress.CancelRequested) break;
       if (written) {
-        if (counted) ++FilesDone;
+        if (counted) ++progress.FilesDone;
         ++i;
         continue;
       }
       // The item failed and the host chose to go on without it: a new item
       // is dropped; one that replaced an existing entry gets that entry back
       // (its old data and directory values), whatever its operation.
-      last_update_.FilesLeftOut.push_back(failure_name_);
+      last_update_.FilesLeftOut.push_back(writer_.LastFailure().name);
       TDirItem& failed = dir.ItemPtr(i);
       const int32_t old =
-          failed.EntryAction == poAdd
-              ? -1
-              : pipeline::FindOldItem(DirManager->SavedDir, failed);
+          failed.EntryAction == poAdd ? -1 : FindOldItem(saved, failed);
       if (old < 0) {
         dir.DeleteItem(i);
         continue;
       }
       TDirItem previous;
-      DirManager->SavedDir.GetItem(old, previous);
+      saved.GetItem(old, previous);
       dir.PutItem(i, previous);
-      CopyEntry(i);
+      writer_.CopyEntry(dir, saved, i);
       ++i;
     }
 
-    if (!CancelRequested && action_ != fxaAbort) {
+    if (!progress.CancelRequested && writer_.Action() != fxaAbort) {
       platform::MemoryStream* staged = volumes_.staging();
       if (staged != nullptr && staged->Size() > 0) {
         volumes_.stream()->WriteBuffer(staged->data(), staged->Size());
         staged->Clear();
       }
-      if (staging_) {
+      if (place_.staging) {
         PublishStagedTail();
       } else {
         DirManager->SaveDir(true, volumes_.stream());
@@ -492,13 +464,13 @@ void ArchiverCore::ApplyUpdate() {
   }
   volumes_.StopStaging();
 
-  if (CancelRequested || action_ == fxaAbort) {
-    if (CancelRequested || copy_cancel_) {
+  if (progress.CancelRequested || writer_.Action() == fxaAbort) {
+    if (progress.CancelRequested || writer_.CopyCancelled()) {
       last_update_.Outcome = uoCancelled;
     } else {
       last_update_.Outcome = uoAborted;
-      last_update_.NativeError = failure_native_;
-      last_update_.Message = failure_message_;
+      last_update_.NativeError = writer_.LastFailure().native_error;
+      last_update_.Message = writer_.LastFailure().message;
     }
     last_update_.FilesLeftOut.clear();
     last_update_.RolledBack = roll_back();
@@ -525,7 +497,7 @@ void ArchiverCore::ApplyUpdate() {
     cancel = false;
   }
   if (cancel && !sources_deleted) {
-    CancelRequested = true;
+    progress.CancelRequested = true;
     last_update_.Outcome = uoCancelled;
     last_update_.FilesLeftOut.clear();
     last_update_.RolledBack = roll_back();
@@ -534,18 +506,18 @@ void ArchiverCore::ApplyUpdate() {
   }
 
   try {
-    if (staging_) CommitStagedTail();
+    if (place_.staging) CommitStagedTail();
   } catch (...) {
     // The staged copy and its directory are still in place: the archive
     // holds the update, though not yet moved down.
     DescribeCurrentException(last_update_);
     last_update_.Outcome = uoFailed;
     volumes_.undo().Commit();
-    backup_ = nullptr;
+    place_.backup = nullptr;
     throw;
   }
   volumes_.undo().Commit();
-  backup_ = nullptr;
+  place_.backup = nullptr;
   last_update_.Outcome = uoApplied;
   FlushArchive(*this);
   if (late_error) std::rethrow_exception(late_error);

@@ -56,7 +56,9 @@ PENDING_MOVES = {
     "engine/io/archiver_core.h": "moves to the engine root",
     "engine/io/archiver_volumes.cc": "moves to the engine root",
     "engine/io/entry_pipeline.cc": "moves to engine/entries",
-    "engine/io/entry_pipeline_internal.h": "moves to engine/entries",
+    "engine/io/staged_tail.cc": "moves to the engine root",
+    "tessaly_engine_io -> tessaly_engine_entries":
+        "ArchiverCore moves to the engine root",
     "tessaly_engine_io -> tessaly_engine_directory":
         "ArchiverCore moves to the engine root",
     "tessaly_engine_io -> tessaly_engine_volumes":
