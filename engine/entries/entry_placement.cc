@@ -44,6 +44,12 @@ int32_t FindOldItem(TZADirArray& saved, const TDirItem& item) {
   return first_same_name >= 0 ? first_same_name : first_same_place;
 }
 
+int32_t GiveOldEntryBack(TZADirArray& dir, TZADirArray& saved, int32_t index) {
+  const int32_t old = FindOldItem(saved, dir.ItemPtr(index));
+  if (old >= 0) dir.PutItem(index, saved.ItemPtr(old));
+  return old;
+}
+
 void SetLocalOffset(TDirItem& item, int64_t position, TZip64Mode mode) {
   if (position >= static_cast<int64_t>(kZip64Marker32) || mode == zmAlways) {
     item.HasZip64 = true;

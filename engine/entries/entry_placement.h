@@ -60,6 +60,12 @@ struct RewritePlace {
 // (Not const: the name index of `saved` is consulted.)
 int32_t FindOldItem(TZADirArray& saved, const TDirItem& item);
 
+// Gives item `index` of `dir`, which failed to be written, the old entry it
+// replaced: the item becomes its entry of `saved` (FindOldItem), with the
+// old directory values and data. Returns that entry's index in `saved`, or
+// -1 when there is none (the item is left as it is).
+int32_t GiveOldEntryBack(TZADirArray& dir, TZADirArray& saved, int32_t index);
+
 // Records where an item's local header lies: in the 32-bit field, or as
 // 0xFFFFFFFF there with the position in Zip64LocalOffset (and the Zip64 mark
 // set) when the position is 0xFFFFFFFF or beyond or `mode` is zmAlways.

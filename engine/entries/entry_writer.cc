@@ -517,14 +517,13 @@ bool EntryWriter::PackEntryData(platform::Stream& source,
 
 void EntryWriter::CopyEntry(TZADirArray& dir, TZADirArray& saved,
                             int32_t index) {
-  const int32_t old_index = FindOldItem(saved, dir.ItemPtr(index));
+  // A replacement that failed and was ignored gets its old entry back.
+  const int32_t old_index = dir.ItemPtr(index).EntryAction == poUpdate
+                                ? GiveOldEntryBack(dir, saved, index)
+                                : FindOldItem(saved, dir.ItemPtr(index));
   if (old_index < 0) throw EZAException(kCodeNoOldEntry, component_);
   TDirItem old;
   saved.GetItem(old_index, old);
-  if (dir.ItemPtr(index).EntryAction == poUpdate) {
-    // A replacement that failed and was ignored: the old entry comes back.
-    dir.PutItem(index, old);
-  }
   TDirItem& item = dir.ItemPtr(index);
   const bool rename = item.Pending && item.EntryAction == poRename;
   const bool multi_volume = settings_.spanning_mode != smNone;

@@ -12,11 +12,11 @@ ArchiverCore::ArchiverCore(platform::Env& env)
       volumes_(env, this, *this,
                VolumeSettings{FileName, spanning_mode_, OpenMode,
                               SpanningOptions}),
-      writer_(env, this, volumes_,
-              EntryWriterSettings{Options, Zip64Mode, ZipFormat,
-                                  spanning_mode_, compression_mode_, TempDir,
-                                  EntryMethod},
-              *this, progress_, place_) {}
+      pipeline_(env, this, volumes_,
+                EntryWriterSettings{Options, Zip64Mode, ZipFormat,
+                                    spanning_mode_, compression_mode_,
+                                    TempDir, EntryMethod},
+                *this, place_) {}
 
 ArchiverCore::~ArchiverCore() = default;
 

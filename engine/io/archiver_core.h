@@ -33,8 +33,8 @@
 #include "engine/directory/dir_manager.h"
 #include "engine/directory/dir_owner.h"
 #include "engine/entries/entry_events.h"
+#include "engine/entries/entry_pipeline.h"
 #include "engine/entries/entry_placement.h"
-#include "engine/entries/entry_writer.h"
 #include "engine/io/parallel_deflate.h"
 #include "engine/volumes/volume_naming.h"
 #include "engine/base/options.h"
@@ -303,7 +303,6 @@ class ArchiverCore : public Component,
 
   // State of the running apply step (entry_pipeline.cc).
   int32_t first_change_ = 0;
-  ApplyProgress progress_;
   // Where the rewriting writes, with the staged rewriting's state
   // (staged_tail.cc).
   RewritePlace place_;
@@ -315,8 +314,8 @@ class ArchiverCore : public Component,
   // a floppy drive all entry output is staged there so that each volume
   // file is written in one piece.
   VolumeSequence volumes_;
-  // Writes and carries over single entries into volumes_.
-  EntryWriter writer_;
+  // Writes the items of an update into volumes_.
+  EntryPipeline pipeline_;
 };
 
 }  // namespace tessaly::engine

@@ -55,7 +55,7 @@ PENDING_MOVES = {
     # engine/io until they move to the engine root and engine/entries.
     "engine/io/archiver_core.h": "moves to the engine root",
     "engine/io/archiver_volumes.cc": "moves to the engine root",
-    "engine/io/entry_pipeline.cc": "moves to engine/entries",
+    "engine/io/archive_update.cc": "moves to the engine root",
     "engine/io/staged_tail.cc": "moves to the engine root",
     "tessaly_engine_io -> tessaly_engine_entries":
         "ArchiverCore moves to the engine root",

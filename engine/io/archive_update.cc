@@ -1,9 +1,10 @@
 // The apply step of an update transaction.
 //
 // Everything up to the first changed item stays where it is. From there on
-// the archive is rewritten: every item is either written anew from its
-// source (entry_writer.cc) or carried over from the old archive, then the
-// central directory is written.
+// the archive is rewritten: the entry pipeline (engine/entries) writes every
+// item anew from its source or carries it over from the old archive, then
+// the central directory is written. This file is the transaction around
+// that loop.
 //
 // Each change to a volume file is recorded in an undo log before it is made
 // (the old bytes of a volume from the first change on, a volume created, a
@@ -35,6 +36,7 @@
 
 #include "engine/directory/dir_array.h"
 #include "engine/format/signatures.h"
+#include "engine/entries/entry_pipeline.h"
 #include "engine/entries/entry_placement.h"
 #include "engine/entries/entry_writer.h"
 #include "engine/io/archiver_core.h"
@@ -52,13 +54,6 @@ using platform::Stream;
 
 // Old bytes up to this many are kept in memory, more in a temporary file.
 constexpr int64_t kTailKeptInMemory = 1 << 20;
-
-// Whether a pending item of this operation only changes directory values
-// (its data is carried over instead of written again).
-bool ChangesDirectoryOnly(TZAProcessOperation operation) {
-  return operation == poRename || operation == poChangeAttr ||
-         operation == poChangeComment;
-}
 
 // The directory in memory back as it was before the transaction. Items
 // that only the running transaction added let go of their source streams.
@@ -336,17 +331,8 @@ void ArchiverCore::ApplyUpdate() {
     EndUntouched(uoFailed, EZAException(kCodeNotOpen, this));
   }
 
-  ApplyProgress& progress = progress_;
-  progress = ApplyProgress{};
-  progress.ProgressEnabled = true;
-  writer_.BeginStep();
-  TZAProcessOperation operation = poDelete;
-  for (int32_t i = 0; i < dir.Count(); ++i) {
-    const TDirItem& item = dir.ItemPtr(i);
-    if (!item.Pending) continue;
-    if (progress.FilesTotal == 0) operation = item.EntryAction;
-    ++progress.FilesTotal;
-  }
+  ApplyProgress& progress = pipeline_.Progress();
+  const TZAProcessOperation operation = pipeline_.BeginStep(dir);
 
   first_change_ = FindFirstChange();
 
@@ -393,7 +379,7 @@ void ArchiverCore::ApplyUpdate() {
   if (threads > 1) {
     parallel_ = std::make_unique<ParallelDeflate>(threads, threads + 1);
   }
-  writer_.SetCompressor(parallel_.get());
+  pipeline_.Writer().SetCompressor(parallel_.get());
   struct WorkersEnd {
     std::unique_ptr<ParallelDeflate>& unit;
     EntryWriter& writer;
@@ -401,52 +387,16 @@ void ArchiverCore::ApplyUpdate() {
       writer.SetCompressor(nullptr);
       unit.reset();
     }
-  } workers_end{parallel_, writer_};
+  } workers_end{parallel_, pipeline_.Writer()};
 
   volumes_.undo().Begin();
   undo.Record([this] { return RollbackUpdate(); });
   try {
     BeginRewrite();
-    int32_t i = first_change_;
-    TZADirArray& saved = DirManager->SavedDir;
-    while (i < dir.Count() && !progress.CancelRequested) {
-      const bool counted = dir.ItemPtr(i).Pending;
-      bool written;
-      do {
-        writer_.SetAction(fxaIgnore);
-        written = true;
-        const TDirItem& item = dir.ItemPtr(i);
-        if (item.Pending && !ChangesDirectoryOnly(item.EntryAction)) {
-          written = writer_.WriteEntry(dir, i);
-        } else {
-          writer_.CopyEntry(dir, saved, i);
-        }
-      } while (writer_.Action() == fxaRetry);
-      if (writer_.Action() == fxaAbort || progress.CancelRequested) break;
-      if (written) {
-        if (counted) ++progress.FilesDone;
-        ++i;
-        continue;
-      }
-      // The item failed and the host chose to go on without it: a new item
-      // is dropped; one that replaced an existing entry gets that entry back
-      // (its old data and directory values), whatever its operation.
-      last_update_.FilesLeftOut.push_back(writer_.LastFailure().name);
-      TDirItem& failed = dir.ItemPtr(i);
-      const int32_t old =
-          failed.EntryAction == poAdd ? -1 : FindOldItem(saved, failed);
-      if (old < 0) {
-        dir.DeleteItem(i);
-        continue;
-      }
-      TDirItem previous;
-      saved.GetItem(old, previous);
-      dir.PutItem(i, previous);
-      writer_.CopyEntry(dir, saved, i);
-      ++i;
-    }
+    pipeline_.WriteItems(dir, DirManager->SavedDir, first_change_,
+                         last_update_.FilesLeftOut);
 
-    if (!progress.CancelRequested && writer_.Action() != fxaAbort) {
+    if (!pipeline_.Cancelled() && !pipeline_.Aborted()) {
       platform::MemoryStream* staged = volumes_.staging();
       if (staged != nullptr && staged->Size() > 0) {
         volumes_.stream()->WriteBuffer(staged->data(), staged->Size());
@@ -464,13 +414,13 @@ void ArchiverCore::ApplyUpdate() {
   }
   volumes_.StopStaging();
 
-  if (progress.CancelRequested || writer_.Action() == fxaAbort) {
-    if (progress.CancelRequested || writer_.CopyCancelled()) {
+  if (pipeline_.Cancelled() || pipeline_.Aborted()) {
+    if (pipeline_.Cancelled() || pipeline_.CopyCancelled()) {
       last_update_.Outcome = uoCancelled;
     } else {
       last_update_.Outcome = uoAborted;
-      last_update_.NativeError = writer_.LastFailure().native_error;
-      last_update_.Message = writer_.LastFailure().message;
+      last_update_.NativeError = pipeline_.LastFailure().native_error;
+      last_update_.Message = pipeline_.LastFailure().message;
     }
     last_update_.FilesLeftOut.clear();
     last_update_.RolledBack = roll_back();
