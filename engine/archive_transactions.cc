@@ -6,6 +6,7 @@
 // BeginUpdate keeps a copy of the directory so that the apply step can put
 // the archive back exactly as it was when the update is cancelled or fails.
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "engine/archiver.h"
@@ -137,6 +138,27 @@ void TZABaseArchiver::DiscardUpdate() {
   if (UpdateCount > 0) UpdateCount = 0;
 }
 
+void TZABaseArchiver::ScanFileMasks(const TStringList& masks,
+                                    int32_t search_attr, bool recurse,
+                                    bool move, const TStringList& exclusions) {
+  if (!DirManager) throw EZAException(kCodeNotOpen, this);
+  const std::optional<SelectionAbort> aborted =
+      selector_.ScanFileMasks(DirManager->Dir, ArchiveFileNames(), masks,
+                              search_attr, recurse, move, exclusions);
+  if (!aborted) return;
+  // As an Abort while the update is applied: nothing of the transaction
+  // remains to be written (items queued by selection own no stream), and
+  // the archive, not yet touched, is as it was.
+  DirManager->Dir.Assign(DirManager->SavedDir);
+  UpdateCount = 0;
+  last_update_ = TZAUpdateResult{};
+  last_update_.Outcome = uoAborted;
+  last_update_.NativeError = aborted->native_error;
+  last_update_.Message = aborted->message;
+  last_update_.RolledBack = true;
+  SelectionLeftOut.clear();
+}
+
 void TZABaseArchiver::AddMatchingFiles() {
   if (!ArchiveOpen) throw EZAException(kCodeNotOpen, this);
   if (UpdateCount == 0 && DirManager->Dir.Count() > 0 &&
@@ -152,7 +174,7 @@ void TZABaseArchiver::AddMatchingFiles() {
     TStringList exclusions;
     exclusions.Assign(ExclusionMasks);
     for (const std::string& name : ArchiveFileNames()) {
-      exclusions.Add(ResolvePath("", name, CurrentBaseDir));
+      exclusions.Add(selector_.ResolvePath("", name, CurrentBaseDir));
     }
     ScanFileMasks(FileMasks, Options.SearchAttr, Options.Recurse,
                   /*move=*/false, exclusions);

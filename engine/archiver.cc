@@ -37,7 +37,12 @@ bool TZABaseArchiver::ResolveExistingVolume(std::string& name) {
   return true;
 }
 
-TZABaseArchiver::TZABaseArchiver(platform::Env& env) : ArchiverCore(env) {
+TZABaseArchiver::TZABaseArchiver(platform::Env& env)
+    : ArchiverCore(env),
+      selector_(env, this, *this,
+                SelectionSettings{BaseDir, Options, NoCompressionMasks,
+                                  Password, EntryMethod, compression_mode_,
+                                  CurrentBaseDir, SelectionLeftOut}) {
   Zip64Mode = zmAuto;
   SetCompressionLevel(clFastest);
 }

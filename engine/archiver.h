@@ -20,10 +20,11 @@
 #include "engine/base/dialog_service.h"
 #include "engine/directory/entry_info.h"
 #include "engine/io/archiver_core.h"
+#include "engine/selection/file_selector.h"
 
 namespace tessaly::engine {
 
-class TZABaseArchiver : public ArchiverCore {
+class TZABaseArchiver : public ArchiverCore, public SelectionHost {
  public:
   // REQUIRES: `env` outlives the archiver.
   explicit TZABaseArchiver(platform::Env& env = platform::Env::Default());
@@ -72,6 +73,20 @@ class TZABaseArchiver : public ArchiverCore {
   // transaction), 62, 32, and whatever selection or writing raises (the
   // transaction is then discarded).
   void AddMatchingFiles();
+  // Selects files as AddMatchingFiles does, with the given masks and
+  // settings (engine/selection/file_selector.h), queueing pending items in
+  // the running update transaction. When the host answers Abort to a
+  // failure of selection, everything the transaction queued is dropped
+  // (the directory goes back to where the transaction began, UpdateCount
+  // to 0) and LastUpdate() tells so. Raises 13 when no archive is open.
+  // REQUIRES: an open update transaction (AddMatchingFiles opens one).
+  void ScanFileMasks(const TStringList& masks, int32_t search_attr,
+                     bool recurse, bool move, const TStringList& exclusions);
+  // For each mask of the last ScanFileMasks, in order: how many files and
+  // folders it found that no exclusion mask left out.
+  const std::vector<int32_t>& MaskMatchCounts() const {
+    return selector_.MaskMatchCounts();
+  }
   // Opens a (nestable) update transaction. Raises 62, 32.
   void BeginUpdate();
   // Closes one level; the outermost applies the pending work.
@@ -142,6 +157,7 @@ class TZABaseArchiver : public ArchiverCore {
 
   DialogService* dialogs_ = nullptr;
   std::function<void()> internal_event_;
+  FileSelector selector_;
 };
 
 class TZipArchiver : public TZABaseArchiver {

@@ -2,11 +2,6 @@
 
 namespace tessaly::engine {
 
-std::recursive_mutex& ScanLock() {
-  static std::recursive_mutex lock;
-  return lock;
-}
-
 ArchiverCore::ArchiverCore(platform::Env& env)
     : env_(env),
       volumes_(env, this, *this,

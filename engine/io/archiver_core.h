@@ -1,11 +1,10 @@
 // The working half of the archiver component: its state and the operations
-// that select files, write entries and place bytes into volumes. The
-// published component (engine/archiver.h) derives from it and adds the
-// property setters, the event dispatchers with their defaults, and opening,
-// updating and closing.
+// that write entries and place bytes into volumes. The published component
+// (engine/archiver.h) derives from it and adds the property setters, the
+// event dispatchers with their defaults, file selection (through
+// engine/selection/file_selector.h), and opening, updating and closing.
 //
 // The operations are split by responsibility over several files:
-//   file_selection.cc  ScanFileMasks and the per-file steps beneath it
 //   entry_pipeline.cc  ApplyUpdate, backup and rollback
 //   entry_writer.cc    WriteEntry, PackEntryData, CopyEntry
 //   staged_tail.cc     rewriting an archive behind its first change through
@@ -14,18 +13,13 @@
 // The archive stream and its volumes are a unit of their own
 // (engine/volumes/volume_sequence.h), which this class owns.
 //
-// Thread rules: an archiver is used from one thread. File selection holds
-// the process-wide ScanLock for a whole scan.
+// Thread rules: an archiver is used from one thread.
 #ifndef TESSALY_ENGINE_IO_ARCHIVER_CORE_H_
 #define TESSALY_ENGINE_IO_ARCHIVER_CORE_H_
 
 #include <cstdint>
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <string>
-#include <unordered_map>
-#include <unordered_set>
 #include <vector>
 
 #include "engine/base/archiver_events.h"
@@ -49,10 +43,6 @@
 #include "platform/stream.h"
 
 namespace tessaly::engine {
-
-// The process-wide lock held by file selection for a whole scan. Recursive,
-// so that an event handler may start a scan of another archiver.
-std::recursive_mutex& ScanLock();
 
 class ArchiverCore : public Component,
                      public DirOwner,
@@ -111,57 +101,13 @@ class ArchiverCore : public Component,
   // ---- Event dispatchers: raise one event or apply its default -----------
   // (implemented by the component, engine/archiver.cc; the volume requests
   // and the copy progress are declared by VolumeHost, the progress events
-  // and the failure dialogue by EntryEvents). Volume indexes are
-  // zero-based here; handlers receive them counted from 1.
-  virtual void DoConfirmOverwrite(const std::string& SourceFileName,
-                                  std::string& DestFileName, bool& Confirm) = 0;
-  virtual void DoConfirmProcessFile(const std::string& FileName,
-                                    TZAProcessOperation Operation,
-                                    bool& Confirm) = 0;
+  // and the failure dialogue by EntryEvents, the confirmations and the
+  // stored-name event by SelectionHost). Volume indexes are zero-based
+  // here; handlers receive them counted from 1.
   virtual void DoPassword(const std::string& FileName, std::string& NewPassword,
                           bool& SkipFile) = 0;
-  virtual void DoStoreFile(std::string& FileName, uint32_t& FileAttr,
-                           std::string& Comment,
-                           const std::string& OriginalFileName) = 0;
   virtual void DoExtractFile(std::string& FileName, uint32_t& FileAttr,
                              const std::string& Comment) = 0;
-
-  // ---- File selection (file_selection.cc) ---------------------------------
-  // Walks the file system for every mask and queues pending items in Dir.
-  // Holds ScanLock and swaps CurrentBaseDir for the whole scan. The
-  // archive's own files (ArchiveFileNames) are never selected, by whatever
-  // path they are reached. A file that would be stored under the name of
-  // one selected before it in the same scan (letter case ignored, as the
-  // directory ignores it), and a folder that exists but cannot be listed,
-  // go to DoProcessFileFailure (kCodeSameName; 33 with the folder's name):
-  // Retry tries again, Ignore leaves the file or folder out and counts it
-  // in FilesLeftOut, and Abort drops everything the update transaction
-  // queued (Dir goes back to SavedDir, UpdateCount to 0) and returns.
-  // REQUIRES: an open update transaction (AddMatchingFiles opens one).
-  void ScanFileMasks(const TStringList& masks, int32_t search_attr,
-                     bool recurse, bool move, const TStringList& exclusions);
-  // For each mask of the last ScanFileMasks, in order: how many files and
-  // folders it found that no exclusion mask left out.
-  const std::vector<int32_t>& MaskMatchCounts() const {
-    return mask_match_counts_;
-  }
-  void ScanFolder(const std::string& folder, const std::string& root,
-                  const std::string& mask, bool recurse);
-  // (Path, Plain) for a mask relative to `folder`.
-  std::string ResolveMask(const std::string& mask, const std::string& folder,
-                          bool& plain);
-  std::string ResolvePath(const std::string& base, const std::string& name,
-                          const std::string& default_base);
-  bool PathMatchesMask(const std::string& path, const std::string& mask,
-                       bool is_folder);
-  bool FilterFoundFile(const platform::FoundFile& found,
-                       const std::string& folder, const std::string& root);
-  void AddFoundFile(const std::string& full_name, const std::string& root,
-                    const platform::FoundFile& found);
-  int32_t PrepareItem(const std::string& full_name, const std::string& root);
-  void InitItem(int32_t index, const std::string& full_name);
-  std::string MakeStoredName(const std::string& path, const std::string& root,
-                             TZAStorePathMode mode, const std::string& base);
 
   // ---- Entry pipeline (entry_pipeline.cc) ---------------------------------
   // Applies every pending item in one step; rolls back on cancel, abort or
@@ -273,33 +219,6 @@ class ArchiverCore : public Component,
   // The compression workers of the running update transaction, when it
   // compresses on more than one thread (entry_pipeline.cc).
   std::unique_ptr<ParallelDeflate> parallel_;
-
-  // State of the running scan (file_selection.cc).
-  struct ScanState {
-    bool move = false;
-    const TStringList* exclusions = nullptr;
-    int32_t search_attr = 0;
-    // Identities (platform::Env::FolderId) of the folders ScanFolder is in.
-    std::vector<std::string> folder_ids;
-    // Identities (platform::Env::FileId) of the archive's own files.
-    std::vector<std::string> archive_ids;
-    // Every stored name selected so far, as a reader gets it back and
-    // lower-cased as the directory compares names, with the full name of
-    // the file it was selected from.
-    std::unordered_map<std::string, std::string> selected;
-    // Folders that could not be listed and were left out.
-    std::unordered_set<std::string> unlisted;
-  };
-  ScanState scan_;
-  // The entries FindFiles gives for `pattern`; std::nullopt when its folder
-  // exists but cannot be listed and the host left it out (see
-  // ScanFileMasks). A missing folder lists nothing.
-  std::optional<std::vector<platform::FoundFile>> ListFolder(
-      const std::string& pattern, uint32_t attribute_filter);
-  // What each mask of the last ScanFileMasks found (MaskMatchCounts), and
-  // the mask being scanned.
-  std::vector<int32_t> mask_match_counts_;
-  size_t scan_mask_index_ = 0;
 
   // State of the running apply step (entry_pipeline.cc).
   int32_t first_change_ = 0;

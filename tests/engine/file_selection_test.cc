@@ -120,5 +120,45 @@ TEST_F(FileSelectionTest, SubfolderMatchingTheMaskIsWrittenWithItsContent) {
   EXPECT_NE(listing.find("x.dat/in.txt def\n"), std::string::npos) << listing;
 }
 
+// An Abort answered to a failure of selection drops everything the update
+// transaction queued, also what an earlier AddMatchingFiles in it queued,
+// and the archive stays as it was.
+TEST_F(FileSelectionTest, AbortDropsTheWholeTransaction) {
+  File("earlier.txt");
+  File("queued.txt");
+  File("a.dat");
+  EXPECT_TRUE(platform::Env::Default().CreateDir(data_ + "sub"));
+  File("sub/a.dat");
+  zip_.FileName = dir_.Join("out.zip");
+  zip_.FileMasks.Add("earlier.txt");
+  Run();
+
+  zip_.Options.StorePath = spNoPath;
+  zip_.OnProcessFileFailure = [](Component*, const std::string&,
+                                 TZAProcessOperation, int32_t, int32_t,
+                                 const std::string&, TZAAction& action) {
+    action = fxaAbort;
+  };
+  zip_.Open();
+  zip_.BeginUpdate();
+  zip_.FileMasks.Clear();
+  zip_.FileMasks.Add("queued.txt");
+  zip_.AddMatchingFiles();
+  ASSERT_EQ(zip_.EntryCount(), 2);
+  zip_.FileMasks.Clear();
+  zip_.FileMasks.Add("*.dat");  // a.dat and sub/a.dat: one name
+  zip_.AddMatchingFiles();
+
+  EXPECT_FALSE(zip_.IsUpdating()) << "nothing is left to apply";
+  EXPECT_EQ(zip_.EntryCount(), 1);
+  EXPECT_EQ(zip_.LastUpdate().Outcome, uoAborted);
+  EXPECT_EQ(zip_.LastUpdate().NativeError, 63);
+  EXPECT_TRUE(zip_.LastUpdate().RolledBack);
+  EXPECT_TRUE(zip_.LastUpdate().FilesLeftOut.empty());
+  zip_.EndUpdate();
+  zip_.Close();
+  EXPECT_EQ(Listing(), "earlier.txt def\n");
+}
+
 }  // namespace
 }  // namespace tessaly::engine

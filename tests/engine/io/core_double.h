@@ -29,14 +29,9 @@ class CoreDouble : public ArchiverCore {
                          bool&) override {}
   void DoFileProgress(const std::string&, double, TZAProcessOperation,
                       TZAProgressPhase, bool&) override {}
-  void DoConfirmOverwrite(const std::string&, std::string&, bool&) override {}
-  void DoConfirmProcessFile(const std::string&, TZAProcessOperation,
-                            bool&) override {}
   void DoPassword(const std::string&, std::string&, bool&) override {}
   void DoProcessFileFailure(const std::string&, TZAProcessOperation, int32_t,
                             int32_t, const std::string&, TZAAction&) override {}
-  void DoStoreFile(std::string&, uint32_t&, std::string&,
-                   const std::string&) override {}
   void DoExtractFile(std::string&, uint32_t&, const std::string&) override {}
 };
 

@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/io/archiver_core.h"
-#include "tests/engine/io/selection_fixture.h"
+#include "engine/selection/file_selector.h"
+#include "tests/engine/selection/selection_fixture.h"
 
 namespace tessaly::engine::test {
 namespace {
@@ -29,7 +29,7 @@ TEST_F(SelectionTest, FileItemHeaderImage) {
   const std::string full = File("a.dat", "hello");
   const uint32_t stamp = DosStamp(2021, 6, 15, 10, 20, 30);
   ASSERT_TRUE(env_.SetFileAge(full, stamp));
-  core_.Password = "secret";
+  host_.Password = "secret";
 
   Scan({"a.dat"});
   const TDirItem& item = Item("a.dat");
@@ -59,7 +59,7 @@ TEST_F(SelectionTest, FileItemHeaderImage) {
 TEST_F(SelectionTest, AnsiNamesAndReadOnlyFiles) {
   const std::string full = File("r.dat");
   ASSERT_TRUE(env_.SetFileAttributes(full, 0x01));
-  core_.Options.OEMFileNames = false;
+  host_.Options.OEMFileNames = false;
 
   Scan({"*.dat"});
   const CentralHeader& h = Item("r.dat").header;
@@ -71,7 +71,7 @@ TEST_F(SelectionTest, AnsiNamesAndReadOnlyFiles) {
 
 TEST_F(SelectionTest, FolderItemIsStoredWithoutData) {
   Folder("x.dat");
-  core_.Password = "secret";
+  host_.Password = "secret";
 
   Scan({"*.dat"});
   const TDirItem& item = Item("x.dat/");
@@ -105,16 +105,16 @@ TEST_P(OverwriteTest, ReplacesByMode) {
   const OverwriteCase& c = GetParam();
   const std::string full = File("a.dat");
   Scan({"a.dat"});
-  ASSERT_EQ(core_.Dir().Count(), 1);
-  TDirItem& item = core_.Dir().ItemPtr(0);
+  ASSERT_EQ(host_.Dir().Count(), 1);
+  TDirItem& item = host_.Dir().ItemPtr(0);
   item.header.mod_date = static_cast<uint16_t>(c.entry_stamp >> 16);
   item.header.mod_time = static_cast<uint16_t>(c.entry_stamp & 0xFFFF);
   item.ExtraBlocks.push_back({0x5455, 1, {0}});
   ASSERT_TRUE(env_.SetFileAge(full, c.file_stamp));
-  core_.Options.OverwriteMode = c.mode;
+  host_.Options.OverwriteMode = c.mode;
 
   Scan({"*.dat"});
-  ASSERT_EQ(core_.Dir().Count(), 1);
+  ASSERT_EQ(host_.Dir().Count(), 1);
   const TDirItem& after = Item("a.dat");
   EXPECT_EQ(after.EntryAction, c.replaced ? poUpdate : poAdd);
   EXPECT_EQ(after.header.mod_date,
@@ -137,20 +137,20 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SelectionTest, FolderIsNeverNewer) {
   Folder("x.dat");
-  core_.Options.OverwriteMode = omIfNewer;
+  host_.Options.OverwriteMode = omIfNewer;
   Scan({"*.dat", "*.dat"});
   EXPECT_EQ(Item("x.dat/").EntryAction, poAdd);
 
-  core_.Options.OverwriteMode = omIfOlder;
+  host_.Options.OverwriteMode = omIfOlder;
   Scan({"*.dat"});
   EXPECT_EQ(Item("x.dat/").EntryAction, poUpdate);
 }
 
 TEST_F(SelectionTest, PromptAsksWithSourceAndStoredName) {
   const std::string full = File("a.dat");
-  core_.Options.OverwriteMode = omPrompt;
+  host_.Options.OverwriteMode = omPrompt;
   std::vector<std::string> asked;
-  core_.OnConfirmOverwrite = [&](Component*, const std::string& source,
+  host_.OnConfirmOverwrite = [&](Component*, const std::string& source,
                                  std::string& dest, bool& confirm) {
     asked.push_back(source + "|" + dest);
     confirm = false;
@@ -162,14 +162,14 @@ TEST_F(SelectionTest, PromptAsksWithSourceAndStoredName) {
 
 TEST_F(SelectionTest, PromptMayRenameTheReplacedEntry) {
   File("a.dat");
-  core_.Options.OverwriteMode = omPrompt;
-  core_.OnConfirmOverwrite = [](Component*, const std::string&,
+  host_.Options.OverwriteMode = omPrompt;
+  host_.OnConfirmOverwrite = [](Component*, const std::string&,
                                 std::string& dest, bool& confirm) {
     dest = "b.dat";
     confirm = true;
   };
   Scan({"a.dat", "a.dat"});
-  ASSERT_EQ(core_.Dir().Count(), 1);
+  ASSERT_EQ(host_.Dir().Count(), 1);
   EXPECT_FALSE(Has("a.dat"));
   EXPECT_EQ(Item("b.dat").EntryAction, poUpdate);
   EXPECT_EQ(Item("b.dat").header.name_length, 5);
@@ -183,7 +183,7 @@ TEST_F(SelectionTest, StoreFileHandlerSeesBackslashesAndMayChangeAll) {
   std::string seen_name;
   std::string seen_original;
   uint32_t seen_attributes = 0;
-  core_.OnStoreFile = [&](Component*, std::string& name, uint32_t& attr,
+  host_.OnStoreFile = [&](Component*, std::string& name, uint32_t& attr,
                           std::string& comment, const std::string& original) {
     seen_name = name;
     seen_attributes = attr;
@@ -210,7 +210,7 @@ TEST_F(SelectionTest, ConfirmProcessFileMayVeto) {
   File("a.dat");
   File("b.dat");
   std::vector<TZAProcessOperation> operations;
-  core_.OnConfirmProcessFile = [&](Component*, const std::string& name,
+  host_.OnConfirmProcessFile = [&](Component*, const std::string& name,
                                    TZAProcessOperation op, bool& confirm) {
     operations.push_back(op);
     confirm = name != Base() + "b.dat";
@@ -223,7 +223,7 @@ TEST_F(SelectionTest, ConfirmProcessFileMayVeto) {
 TEST_F(SelectionTest, MoveMarksEveryItem) {
   File("a.dat");
   TZAProcessOperation asked = poAdd;
-  core_.OnConfirmProcessFile = [&](Component*, const std::string&,
+  host_.OnConfirmProcessFile = [&](Component*, const std::string&,
                                    TZAProcessOperation op,
                                    bool&) { asked = op; };
   Scan({"*.dat"}, false, kAllAttributes, /*move=*/true);
@@ -235,30 +235,30 @@ TEST_F(SelectionTest, MoveMarksEveryItem) {
 
 TEST_F(SelectionTest, ScanHoldsTheLockAndSwapsTheBaseFolder) {
   File("a.dat");
-  core_.CurrentBaseDir = "previous";
+  host_.CurrentBaseDir = "previous";
   std::string during;
   bool lock_free_during = true;
-  core_.OnStoreFile = [&](Component*, std::string&, uint32_t&, std::string&,
+  host_.OnStoreFile = [&](Component*, std::string&, uint32_t&, std::string&,
                           const std::string&) {
-    during = core_.CurrentBaseDir;
+    during = host_.CurrentBaseDir;
     lock_free_during = ScanLockIsFree();
   };
   Scan({"*.dat"});
   EXPECT_EQ(during, Base());
   EXPECT_FALSE(lock_free_during);
-  EXPECT_EQ(core_.CurrentBaseDir, "previous");
+  EXPECT_EQ(host_.CurrentBaseDir, "previous");
   EXPECT_TRUE(ScanLockIsFree());
 }
 
 TEST_F(SelectionTest, HandlerExceptionRestoresStateAndReleasesTheLock) {
   File("a.dat");
-  core_.CurrentBaseDir = "previous";
-  core_.OnStoreFile = [](Component*, std::string&, uint32_t&, std::string&,
+  host_.CurrentBaseDir = "previous";
+  host_.OnStoreFile = [](Component*, std::string&, uint32_t&, std::string&,
                          const std::string&) {
     throw std::runtime_error("handler failed");
   };
   EXPECT_THROW(Scan({"*.dat"}), std::runtime_error);
-  EXPECT_EQ(core_.CurrentBaseDir, "previous");
+  EXPECT_EQ(host_.CurrentBaseDir, "previous");
   EXPECT_TRUE(ScanLockIsFree());
 }
 
@@ -267,7 +267,7 @@ TEST_F(SelectionTest, HandlerMayScanAnotherArchiver) {
   File("b.rpt");
   SelectionDouble other(env_);
   other.BaseDir = Base();
-  core_.OnConfirmProcessFile = [&](Component*, const std::string&,
+  host_.OnConfirmProcessFile = [&](Component*, const std::string&,
                                    TZAProcessOperation, bool&) {
     if (other.Dir().Count() > 0) return;
     TStringList masks;

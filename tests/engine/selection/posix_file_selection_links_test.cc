@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/engine/io/selection_fixture.h"
+#include "tests/engine/selection/selection_fixture.h"
 
 namespace tessaly::engine::test {
 namespace {
@@ -19,7 +19,7 @@ TEST_F(SelectionTest, ArchiveReachedThroughASymbolicLinkIsNotSelected) {
   File("a.dat");
   File("out.zip", "the archive being written");
   ASSERT_EQ(symlink(Base().c_str(), dir_.Join("lnk").c_str()), 0);
-  core_.FileName = dir_.Join("lnk/out.zip");
+  host_.FileName = dir_.Join("lnk/out.zip");
 
   Scan({"*.*"}, false, kAllAttributes & ~0x10);
 
@@ -31,7 +31,7 @@ TEST_F(SelectionTest, HardLinkOfTheArchiveIsNotSelected) {
   Folder("elsewhere");
   const std::string archive = File("elsewhere/out.zip", "the archive");
   ASSERT_EQ(link(archive.c_str(), dir_.Join("copy.zip").c_str()), 0);
-  core_.FileName = archive;
+  host_.FileName = archive;
 
   Scan({"*.*"}, false, kAllAttributes & ~0x10);
 

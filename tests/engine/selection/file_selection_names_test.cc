@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/engine/io/selection_fixture.h"
+#include "tests/engine/selection/selection_fixture.h"
 
 namespace tessaly::engine::test {
 namespace {
@@ -22,8 +22,8 @@ TEST_F(SelectionNamesTest, NamesCollidingAfterThePathIsStrippedAreReported) {
   File("a.dat", "top");
   Folder("sub");
   File("sub/a.dat", "below");
-  core_.Options.StorePath = spNoPath;
-  core_.Options.OverwriteMode = omAlways;
+  host_.Options.StorePath = spNoPath;
+  host_.Options.OverwriteMode = omAlways;
   AnswerFailures(fxaIgnore);
 
   Scan({"*.dat"}, true);
@@ -38,11 +38,11 @@ TEST_F(SelectionNamesTest, RetryAsksAgainAndAStoreFileRenameResolvesIt) {
   File("a.dat");
   Folder("sub");
   File("sub/a.dat");
-  core_.Options.StorePath = spNoPath;
+  host_.Options.StorePath = spNoPath;
   int renamed = 0;
-  core_.OnStoreFile = [&](Component*, std::string& name, uint32_t&,
+  host_.OnStoreFile = [&](Component*, std::string& name, uint32_t&,
                           std::string&, const std::string& original) {
-    if (original == dir_.Join("sub/a.dat") && !core_.failures.empty()) {
+    if (original == dir_.Join("sub/a.dat") && !host_.failures.empty()) {
       name = "sub-a.dat";
       ++renamed;
     }
@@ -52,44 +52,37 @@ TEST_F(SelectionNamesTest, RetryAsksAgainAndAStoreFileRenameResolvesIt) {
   Scan({"*.dat"}, true);
 
   EXPECT_EQ(Names(), (NameList{"a.dat", "sub-a.dat"}));
-  EXPECT_EQ(core_.failures.size(), 1u);
+  EXPECT_EQ(host_.failures.size(), 1u);
   EXPECT_EQ(renamed, 1);
-  EXPECT_EQ(core_.SelectionLeftOut.size(), 0u);
+  EXPECT_EQ(host_.SelectionLeftOut.size(), 0u);
 }
 
-TEST_F(SelectionNamesTest, AbortDropsTheWholeTransaction) {
+TEST_F(SelectionNamesTest, AbortEndsTheScanAtTheSecondFileOfAName) {
   File("a.dat");
   Folder("sub");
   File("sub/a.dat");
-  File("b.dat");
-  core_.Options.StorePath = spNoPath;
-  TDirItem earlier;
-  earlier.StoredName = "earlier.txt";
-  core_.Dir().AddItem(earlier);
-  core_.DirManager->SavedDir.Assign(core_.Dir());
-  TDirItem queued;
-  queued.StoredName = "queued.txt";
-  queued.Pending = true;
-  core_.Dir().AddItem(queued);
-  core_.UpdateCount = 2;  // AddMatchingFiles inside the host's transaction
+  File("sub/b.dat");
+  host_.Options.StorePath = spNoPath;
   AnswerFailures(fxaAbort);
 
-  Scan({"*.dat"}, true);
+  const std::optional<SelectionAbort> aborted = Scan({"*.dat"}, true);
 
-  EXPECT_EQ(Names(), (NameList{"earlier.txt"}));
-  EXPECT_EQ(core_.UpdateCount, 0) << "nothing is left to apply";
+  ASSERT_TRUE(aborted.has_value());
+  EXPECT_EQ(aborted->native_error, 63);
   EXPECT_EQ(FailedFiles(), (NameList{dir_.Join("sub/a.dat")}));
+  EXPECT_FALSE(Has("b.dat")) << "the scan went on after the abort";
+  EXPECT_TRUE(host_.SelectionLeftOut.empty());
 }
 
 TEST_F(SelectionNamesTest, SameFileMatchedTwiceFollowsTheOverwriteMode) {
   File("a.dat");
-  core_.Options.OverwriteMode = omAlways;
+  host_.Options.OverwriteMode = omAlways;
 
   Scan({"a.dat", "*.dat", Base() + "a.dat"});
 
   ASSERT_EQ(Names(), (NameList{"a.dat"}));
   EXPECT_EQ(Item("a.dat").EntryAction, poUpdate);
-  EXPECT_TRUE(core_.failures.empty());
+  EXPECT_TRUE(host_.failures.empty());
 }
 
 TEST_F(SelectionNamesTest, EntryOfTheArchiveIsReplacedByOverwriteRules) {
@@ -98,9 +91,9 @@ TEST_F(SelectionNamesTest, EntryOfTheArchiveIsReplacedByOverwriteRules) {
   File("sub/a.dat", "also new");
   TDirItem old;
   old.StoredName = "A.DAT";
-  core_.Dir().AddItem(old);
-  core_.Options.StorePath = spNoPath;
-  core_.Options.OverwriteMode = omAlways;
+  host_.Dir().AddItem(old);
+  host_.Options.StorePath = spNoPath;
+  host_.Options.OverwriteMode = omAlways;
   AnswerFailures(fxaIgnore);
 
   Scan({"*.dat"}, true);

@@ -29,13 +29,15 @@
 // or volume serial number and file index), not by path, so the archive is
 // not packed into itself when it is reached through a symbolic link.
 //
-// All file system access goes through env(), so that tests can inject
+// All file system access goes through the Env, so that tests can inject
 // faults. A mask that matches nothing, or names a folder that does not
 // exist, adds nothing; a folder that exists but cannot be listed goes to
 // the failure dialogue like a file that cannot be read. An Abort answer
-// ends the scan and drops the transaction's pending work. Exceptions of
-// event handlers and of invalid masks pass through, with CurrentBaseDir and
-// the scan state restored.
+// ends the scan; the caller drops the transaction's pending work.
+// Exceptions of event handlers and of invalid masks pass through, with
+// CurrentBaseDir and the scan state restored.
+
+#include "engine/selection/file_selector.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -45,12 +47,12 @@
 #include <utility>
 #include <vector>
 
+#include "engine/base/za_exception.h"
+#include "engine/directory/dir_array.h"
 #include "engine/format/entry_name.h"
 #include "engine/format/signatures.h"
-#include "engine/io/archiver_core.h"
 #include "engine/io/mask.h"
 #include "engine/io/path_rules.h"
-#include "engine/base/za_exception.h"
 #include "platform/path.h"
 #include "platform/stream.h"
 #include "platform/text.h"
@@ -64,11 +66,9 @@ constexpr uint32_t kFolderSearch = 0x16;
 // A file with no attribute bits at all is taken only when the filter holds
 // every bit such a plain file could be thought to have.
 constexpr uint32_t kPlainFileBits = 0x20 | 0x01 | 0x02 | 0x04;
-// "Cannot open file": a source file, or here a folder, that cannot be read.
 
 // Thrown when the host answers Abort to a failure of selection; caught by
-// ScanFileMasks, which drops the transaction's work.
-// The failure that the host answered Abort.
+// ScanFileMasks, which returns the failure.
 struct ScanAborted {
   int32_t native_error;
   std::string message;
@@ -88,31 +88,6 @@ bool SameFile(platform::Env& env, const std::string& a, const std::string& b) {
   return !id.empty() && id == env.FileId(b);
 }
 
-// Offers a failure of selection to the host. Returns true for Retry; for
-// Ignore counts one left out and returns false; Abort throws ScanAborted.
-bool RetryAfter(ArchiverCore& core, const std::string& file,
-                const EZAException& failure, bool move) {
-  TZAAction action = fxaIgnore;
-  core.DoProcessFileFailure(file, move ? poMove : poAdd, failure.NativeError(),
-                            failure.ErrorCode(), failure.what(), action);
-  if (action == fxaRetry) return true;
-  if (action == fxaAbort) throw ScanAborted{failure.NativeError(), failure.what()};
-  core.SelectionLeftOut.push_back(file);
-  return false;
-}
-
-PathContext MakeContext(ArchiverCore& core) {
-  PathContext context;
-  context.current_base_dir = core.CurrentBaseDir;
-  context.base_dir = core.BaseDir;
-  platform::Env* env = &core.env();
-  context.folder_exists = [env](const std::string& path) {
-    return env->DirectoryExists(path);
-  };
-  context.current_folder = [env] { return env->CurrentDirectory(); };
-  return context;
-}
-
 bool HasWildcard(const std::string& s) {
   return s.find_first_of("*?") != std::string::npos;
 }
@@ -120,18 +95,6 @@ bool HasWildcard(const std::string& s) {
 bool HasSeparator(const std::string& s) {
   for (size_t i = 0; i < s.size(); ++i) {
     if (platform::IsPathDelimiter(s, i)) return true;
-  }
-  return false;
-}
-
-// Whether any line of `masks` selects `path` (first match wins). Each line
-// is copied before use: a handler may change the list meanwhile.
-bool AnyMaskMatches(ArchiverCore& core, const TStringList* masks,
-                    const std::string& path, bool is_folder) {
-  if (masks == nullptr) return false;
-  for (int i = 0; i < masks->Count(); ++i) {
-    const std::string mask = masks->Get(i);
-    if (core.PathMatchesMask(path, mask, is_folder)) return true;
   }
   return false;
 }
@@ -149,33 +112,44 @@ bool IsOlder(int32_t file_age, uint32_t entry_stamp) {
 
 }  // namespace
 
-void ArchiverCore::ScanFileMasks(const TStringList& masks, int32_t search_attr,
-                                 bool recurse, bool move,
-                                 const TStringList& exclusions) {
-  if (!DirManager) throw EZAException(kCodeNotOpen, this);
+std::recursive_mutex& ScanLock() {
+  static std::recursive_mutex lock;
+  return lock;
+}
+
+FileSelector::FileSelector(platform::Env& env, const Component* component,
+                           SelectionHost& host, SelectionSettings settings)
+    : env_(env), component_(component), host_(host), settings_(settings) {}
+
+std::optional<SelectionAbort> FileSelector::ScanFileMasks(
+    TZADirArray& dir, const std::vector<std::string>& archive_files,
+    const TStringList& masks, int32_t search_attr, bool recurse, bool move,
+    const TStringList& exclusions) {
   std::lock_guard lock(ScanLock());
+  std::string& current_base_dir = settings_.current_base_dir;
 
   // Put back the state of the caller (possibly an outer scan) however the
   // scan ends.
   struct Restore {
-    ArchiverCore& core;
+    FileSelector& selector;
     std::string base_dir;
     ScanState scan;
     ~Restore() {
-      core.CurrentBaseDir = std::move(base_dir);
-      core.scan_ = std::move(scan);
+      selector.settings_.current_base_dir = std::move(base_dir);
+      selector.scan_ = std::move(scan);
     }
-  } restore{*this, CurrentBaseDir, std::exchange(scan_, ScanState{})};
+  } restore{*this, current_base_dir, std::exchange(scan_, ScanState{})};
 
   // With the system's delimiters, as the names found on disk are written:
   // full names and masks are compared as text.
-  CurrentBaseDir = platform::NormalizePathDelimiters(
-      ResolvePath(BaseDir, "", restore.base_dir));
+  current_base_dir = platform::NormalizePathDelimiters(
+      ResolvePath(settings_.base_dir, "", restore.base_dir));
+  scan_.dir = &dir;
   scan_.move = move;
   scan_.exclusions = &exclusions;
   scan_.search_attr = search_attr;
-  for (const std::string& name : ArchiveFileNames()) {
-    std::string id = env().FileId(name);
+  for (const std::string& name : archive_files) {
+    std::string id = env_.FileId(name);
     if (!id.empty()) scan_.archive_ids.push_back(std::move(id));
   }
 
@@ -183,40 +157,57 @@ void ArchiverCore::ScanFileMasks(const TStringList& masks, int32_t search_attr,
   try {
     for (int i = 0; i < masks.Count(); ++i) {
       const std::string mask = masks.Get(i);
-      const std::string folder = CurrentBaseDir;
+      const std::string folder = current_base_dir;
       scan_mask_index_ = static_cast<size_t>(i);
       ScanFolder(folder, folder, mask, recurse);
     }
   } catch (const ScanAborted& aborted) {
-    // As an Abort while the update is applied: nothing of the transaction
-    // remains to be written (items queued by selection own no stream), and
-    // the archive, not yet touched, is as it was.
-    DirManager->Dir.Assign(DirManager->SavedDir);
-    UpdateCount = 0;
-    last_update_ = TZAUpdateResult{};
-    last_update_.Outcome = uoAborted;
-    last_update_.NativeError = aborted.native_error;
-    last_update_.Message = aborted.message;
-    last_update_.RolledBack = true;
-    SelectionLeftOut.clear();
+    return SelectionAbort{aborted.native_error, aborted.message};
   }
+  return std::nullopt;
 }
 
-std::optional<std::vector<platform::FoundFile>> ArchiverCore::ListFolder(
+bool FileSelector::RetryAfter(const std::string& file,
+                              const EZAException& failure) {
+  TZAAction action = fxaIgnore;
+  host_.DoProcessFileFailure(file, scan_.move ? poMove : poAdd,
+                             failure.NativeError(), failure.ErrorCode(),
+                             failure.what(), action);
+  if (action == fxaRetry) return true;
+  if (action == fxaAbort) {
+    throw ScanAborted{failure.NativeError(), failure.what()};
+  }
+  settings_.left_out.push_back(file);
+  return false;
+}
+
+PathContext FileSelector::Context() const {
+  PathContext context;
+  context.current_base_dir = settings_.current_base_dir;
+  context.base_dir = settings_.base_dir;
+  platform::Env* env = &env_;
+  context.folder_exists = [env](const std::string& path) {
+    return env->DirectoryExists(path);
+  };
+  context.current_folder = [env] { return env->CurrentDirectory(); };
+  return context;
+}
+
+std::optional<std::vector<platform::FoundFile>> FileSelector::ListFolder(
     const std::string& pattern, uint32_t attribute_filter) {
   std::string folder = platform::ExtractFilePath(pattern);
-  if (folder.empty()) folder = env().CurrentDirectory();
+  if (folder.empty()) folder = env_.CurrentDirectory();
   if (scan_.unlisted.count(folder) != 0) return std::nullopt;
   for (;;) {
     platform::ErrorKind error = platform::ErrorKind::kNone;
     std::vector<platform::FoundFile> found =
-        env().FindFiles(pattern, attribute_filter, &error);
+        env_.FindFiles(pattern, attribute_filter, &error);
     if (error == platform::ErrorKind::kNone ||
         error == platform::ErrorKind::kNotFound) {
       return found;
     }
-    const EZAException failure(kCodeOpenFile, {folder}, this);
-    if (!RetryAfter(*this, folder, failure, scan_.move)) {
+    const EZAException failure(kCodeOpenFile, {folder}, component_);
+    if (!RetryAfter(folder, failure)) {
       // Once is enough: the other masks of the scan list it too.
       scan_.unlisted.insert(folder);
       return std::nullopt;
@@ -224,7 +215,7 @@ std::optional<std::vector<platform::FoundFile>> ArchiverCore::ListFolder(
   }
 }
 
-void ArchiverCore::ScanFolder(const std::string& folder,
+void FileSelector::ScanFolder(const std::string& folder,
                               const std::string& root, const std::string& mask,
                               bool recurse) {
   bool plain = false;
@@ -237,8 +228,8 @@ void ArchiverCore::ScanFolder(const std::string& folder,
 
   // A full file name: that file alone, whatever its attributes.
   if (path == platform::NormalizePathDelimiters(mask) && !HasWildcard(path) &&
-      env().FileExists(path)) {
-    const int32_t attributes = env().FileAttributes(path);
+      env_.FileExists(path)) {
+    const int32_t attributes = env_.FileAttributes(path);
     const platform::FoundFile found{platform::ExtractFileName(path),
                                     attributes < 0
                                         ? platform::kAttrArchive
@@ -265,7 +256,8 @@ void ArchiverCore::ScanFolder(const std::string& folder,
   // A plain mask that named a folder of its own ("sub\*.dat") still lists
   // the subfolders of the folder being scanned.
   if (plain && !folder.empty() &&
-      ResolvePath(dir, "", CurrentBaseDir).find(folder) == std::string::npos) {
+      ResolvePath(dir, "", settings_.current_base_dir).find(folder) ==
+          std::string::npos) {
     dir = platform::IncludeTrailingPathDelimiter(folder);
   }
   // The folders being scanned, from the outermost to this one: a subfolder
@@ -277,7 +269,7 @@ void ArchiverCore::ScanFolder(const std::string& folder,
       ids.push_back(std::move(id));
     }
     ~OnScanPath() { ids.pop_back(); }
-  } on_path(scan_.folder_ids, env().FolderId(dir));
+  } on_path(scan_.folder_ids, env_.FolderId(dir));
   const auto folders = ListFolder(dir + "*", kFolderSearch);
   if (!folders) return;
   for (const platform::FoundFile& found : *folders) {
@@ -286,8 +278,8 @@ void ArchiverCore::ScanFolder(const std::string& folder,
       continue;
     }
     const std::string sub = dir + found.name;
-    if (AnyMaskMatches(*this, scan_.exclusions, sub, true)) continue;
-    const std::string sub_id = env().FolderId(sub);
+    if (AnyMaskMatches(scan_.exclusions, sub, true)) continue;
+    const std::string sub_id = env_.FolderId(sub);
     if (!sub_id.empty() &&
         std::find(scan_.folder_ids.begin(), scan_.folder_ids.end(), sub_id) !=
             scan_.folder_ids.end()) {
@@ -307,46 +299,62 @@ void ArchiverCore::ScanFolder(const std::string& folder,
   }
 }
 
-std::string ArchiverCore::ResolveMask(const std::string& mask,
-                                      const std::string& folder, bool& plain) {
-  ResolvedMask resolved = engine::ResolveMask(MakeContext(*this), mask, folder);
+std::string FileSelector::ResolveMask(const std::string& mask,
+                                      const std::string& folder,
+                                      bool& plain) const {
+  ResolvedMask resolved = engine::ResolveMask(Context(), mask, folder);
   plain = resolved.plain;
   return std::move(resolved.path);
 }
 
-std::string ArchiverCore::ResolvePath(const std::string& base,
+std::string FileSelector::ResolvePath(const std::string& base,
                                       const std::string& name,
-                                      const std::string& default_base) {
-  return engine::ResolvePath(MakeContext(*this), base, name, default_base);
+                                      const std::string& default_base) const {
+  return engine::ResolvePath(Context(), base, name, default_base);
 }
 
-bool ArchiverCore::PathMatchesMask(const std::string& path,
-                                   const std::string& mask, bool is_folder) {
-  return engine::PathMatchesMask(MakeContext(*this), path, mask, is_folder);
+bool FileSelector::PathMatchesMask(const std::string& path,
+                                   const std::string& mask,
+                                   bool is_folder) const {
+  return engine::PathMatchesMask(Context(), path, mask, is_folder);
 }
 
-std::string ArchiverCore::MakeStoredName(const std::string& path,
+// First match wins. Each line is copied before use: a handler may change
+// the list meanwhile.
+bool FileSelector::AnyMaskMatches(const TStringList* masks,
+                                  const std::string& path,
+                                  bool is_folder) const {
+  if (masks == nullptr) return false;
+  for (int i = 0; i < masks->Count(); ++i) {
+    const std::string mask = masks->Get(i);
+    if (PathMatchesMask(path, mask, is_folder)) return true;
+  }
+  return false;
+}
+
+std::string FileSelector::MakeStoredName(const std::string& path,
                                          const std::string& root,
                                          TZAStorePathMode mode,
-                                         const std::string& base) {
-  return engine::MakeStoredName(MakeContext(*this), path, root, mode, base);
+                                         const std::string& base) const {
+  return engine::MakeStoredName(Context(), path, root, mode, base);
 }
 
-bool ArchiverCore::FilterFoundFile(const platform::FoundFile& found,
+bool FileSelector::FilterFoundFile(const platform::FoundFile& found,
                                    const std::string& folder,
                                    const std::string& root) {
   const bool is_folder = (found.attributes & kFolderBit) != 0;
-  std::string full_name = platform::IncludeTrailingPathDelimiter(
-                              ResolvePath(folder, "", CurrentBaseDir)) +
-                          found.name;
+  std::string full_name =
+      platform::IncludeTrailingPathDelimiter(
+          ResolvePath(folder, "", settings_.current_base_dir)) +
+      found.name;
   if (is_folder) {
     full_name = platform::IncludeTrailingPathDelimiter(full_name);
   }
-  if (AnyMaskMatches(*this, scan_.exclusions, full_name, is_folder)) {
+  if (AnyMaskMatches(scan_.exclusions, full_name, is_folder)) {
     return false;
   }
   if (!is_folder && !scan_.archive_ids.empty()) {
-    const std::string id = env().FileId(full_name);
+    const std::string id = env_.FileId(full_name);
     if (!id.empty() && std::find(scan_.archive_ids.begin(),
                                  scan_.archive_ids.end(),
                                  id) != scan_.archive_ids.end()) {
@@ -361,66 +369,70 @@ bool ArchiverCore::FilterFoundFile(const platform::FoundFile& found,
   return true;
 }
 
-void ArchiverCore::AddFoundFile(const std::string& full_name,
+void FileSelector::AddFoundFile(const std::string& full_name,
                                 const std::string& root,
                                 const platform::FoundFile& found) {
   bool confirm = true;
-  DoConfirmProcessFile(full_name, scan_.move ? poMove : poAdd, confirm);
+  host_.DoConfirmProcessFile(full_name, scan_.move ? poMove : poAdd, confirm);
   if (!confirm) return;
 
   const int32_t index = PrepareItem(full_name, root);
   if (index < 0) return;
-  if (scan_.move) DirManager->Dir.ItemPtr(index).EntryAction = poMove;
+  TZADirArray& dir = *scan_.dir;
+  if (scan_.move) dir.ItemPtr(index).EntryAction = poMove;
 
   const bool is_folder = (found.attributes & kFolderBit) != 0;
-  if (AnyMaskMatches(*this, &NoCompressionMasks, full_name, is_folder)) {
-    TDirItem& item = DirManager->Dir.ItemPtr(index);
+  if (AnyMaskMatches(&settings_.no_compression_masks, full_name, is_folder)) {
+    TDirItem& item = dir.ItemPtr(index);
     item.EntryLevel = 0;
     // Stored; 255 marks "no method" for formats without deflate.
-    item.header.method = (EntryMethod == 0 || EntryMethod == 8) ? 0 : 255;
+    item.header.method =
+        (settings_.entry_method == 0 || settings_.entry_method == 8) ? 0 : 255;
   }
 }
 
-int32_t ArchiverCore::PrepareItem(const std::string& full_name,
+int32_t FileSelector::PrepareItem(const std::string& full_name,
                                   const std::string& root) {
-  const bool is_folder = env().DirectoryExists(full_name);
+  const TZAOptions& options = settings_.options;
+  const bool is_folder = env_.DirectoryExists(full_name);
   std::string name;
   uint32_t attributes;
   std::string comment;
   for (;;) {
-    name = MakeStoredName(full_name, root, Options.StorePath, CurrentBaseDir);
+    name = MakeStoredName(full_name, root, options.StorePath,
+                          settings_.current_base_dir);
     // (An empty name stays empty: an entry name never begins with '/'.)
     if (is_folder && !name.empty() && name.back() != '/') name += '/';
 
     attributes = platform::kAttrArchive;
-    if (env().FileExists(full_name)) {
-      const int32_t found = env().FileAttributes(full_name);
+    if (env_.FileExists(full_name)) {
+      const int32_t found = env_.FileAttributes(full_name);
       if (found >= 0) attributes = static_cast<uint32_t>(found);
     } else if (is_folder) {
       attributes = kFolderBit;
     }
     comment.clear();
-    DoStoreFile(name, attributes, comment, full_name);
+    host_.DoStoreFile(name, attributes, comment, full_name);
 
     const auto taken =
-        scan_.selected.find(SelectionKey(name, Options.OEMFileNames));
+        scan_.selected.find(SelectionKey(name, options.OEMFileNames));
     if (taken == scan_.selected.end() ||
-        SameFile(env(), taken->second, full_name)) {
+        SameFile(env_, taken->second, full_name)) {
       break;
     }
     const EZAException failure(kCodeSameName,
-                               {taken->second, full_name, name}, this);
-    if (!RetryAfter(*this, full_name, failure, scan_.move)) return -1;
+                               {taken->second, full_name, name}, component_);
+    if (!RetryAfter(full_name, failure)) return -1;
   }
 
-  TZADirArray& dir = DirManager->Dir;
+  TZADirArray& dir = *scan_.dir;
   int32_t index = -1;
   if (dir.FindName(name, index)) {
     bool replace = false;
-    switch (Options.OverwriteMode) {
+    switch (options.OverwriteMode) {
       case omPrompt: {
         bool confirm = false;
-        DoConfirmOverwrite(full_name, name, confirm);
+        host_.DoConfirmOverwrite(full_name, name, confirm);
         replace = confirm;
         break;
       }
@@ -434,8 +446,8 @@ int32_t ArchiverCore::PrepareItem(const std::string& full_name,
         const CentralHeader& header = dir.ItemPtr(index).header;
         const uint32_t entry_stamp =
             (static_cast<uint32_t>(header.mod_date) << 16) | header.mod_time;
-        const int32_t file_age = env().FileAge(full_name);
-        replace = Options.OverwriteMode == omIfNewer
+        const int32_t file_age = env_.FileAge(full_name);
+        replace = options.OverwriteMode == omIfNewer
                       ? IsNewer(file_age, entry_stamp)
                       : IsOlder(file_age, entry_stamp);
         break;
@@ -459,7 +471,7 @@ int32_t ArchiverCore::PrepareItem(const std::string& full_name,
   // overwrite handler changed the name).
   dir.RenameItem(index, name);
   TDirItem& item = dir.ItemPtr(index);
-  const uint16_t name_flag = NameEncodingFlag(name, Options.OEMFileNames);
+  const uint16_t name_flag = NameEncodingFlag(name, options.OEMFileNames);
   item.header.flags |= name_flag;
   item.header.version_made_by =
       VersionForName(item.header.version_made_by, name_flag);
@@ -470,25 +482,26 @@ int32_t ArchiverCore::PrepareItem(const std::string& full_name,
   item.Comment = name_flag != 0 ? platform::AnsiToUtf8(comment) : comment;
   item.header.comment_length = static_cast<uint16_t>(item.Comment.size());
   // (The overwrite prompt may have renamed the entry.)
-  scan_.selected.emplace(SelectionKey(name, Options.OEMFileNames), full_name);
+  scan_.selected.emplace(SelectionKey(name, options.OEMFileNames), full_name);
   return index;
 }
 
-void ArchiverCore::InitItem(int32_t index, const std::string& full_name) {
-  TDirItem& item = DirManager->Dir.ItemPtr(index);
-  const bool is_folder = env().DirectoryExists(full_name);
-  const int32_t age = env().FileAge(full_name);
+void FileSelector::InitItem(int32_t index, const std::string& full_name) {
+  TDirItem& item = scan_.dir->ItemPtr(index);
+  const bool is_folder = env_.DirectoryExists(full_name);
+  const int32_t age = env_.FileAge(full_name);
   const uint32_t stamp =
-      age == -1 ? env().NowDosDateTime() : static_cast<uint32_t>(age);
-  const int32_t attributes = env().FileAttributes(full_name);
+      age == -1 ? env_.NowDosDateTime() : static_cast<uint32_t>(age);
+  const int32_t attributes = env_.FileAttributes(full_name);
 
   CentralHeader& header = item.header;
   header = CentralHeader{};
   header.signature = kCentralHeaderSignature;
-  header.version_made_by = Options.OEMFileNames ? kVersionOem : kVersionAnsi;
+  header.version_made_by =
+      settings_.options.OEMFileNames ? kVersionOem : kVersionAnsi;
   header.version_needed = header.version_made_by;
-  if (!Password.empty()) header.flags |= kFlagEncrypted;
-  header.method = EntryMethod;
+  if (!settings_.password.empty()) header.flags |= kFlagEncrypted;
+  header.method = settings_.entry_method;
   header.mod_time = static_cast<uint16_t>(stamp & 0xFFFF);
   header.mod_date = static_cast<uint16_t>(stamp >> 16);
   header.crc32 = 0xFFFFFFFF;  // computed when the entry is written
@@ -496,9 +509,9 @@ void ArchiverCore::InitItem(int32_t index, const std::string& full_name) {
       attributes < 0 ? 0 : static_cast<uint32_t>(attributes);
 
   item.Pending = true;
-  item.EntryPassword = Password;
+  item.EntryPassword = settings_.password;
   item.SourceFileName = full_name;
-  item.EntryLevel = is_folder ? 0 : CompressionMode();
+  item.EntryLevel = is_folder ? 0 : settings_.compression_mode;
 
   // A replaced entry gets its data from the file now: extra fields, 64-bit
   // values and a data stream that described the old entry no longer apply.

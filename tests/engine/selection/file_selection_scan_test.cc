@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/engine/io/selection_fixture.h"
+#include "tests/engine/selection/selection_fixture.h"
 
 namespace tessaly::engine::test {
 namespace {
@@ -30,7 +30,7 @@ TEST_F(SelectionTest, DirectFileThenMaskInFileSystemOrder) {
   File(".hidden.dat");
   Folder("sub");
   File("sub/f.dat");
-  core_.Options.StorePath = spNoPath;
+  host_.Options.StorePath = spNoPath;
 
   Scan({Base() + ".FileList.cfg", Base() + "*.dat"}, false, kNoHidden);
 
@@ -52,16 +52,16 @@ TEST_F(SelectionTest, NoPathWithRecursionKeepsOneEntryPerName) {
   File("a.dat");
   Folder("sub");
   File("sub/a.dat");
-  core_.Options.StorePath = spNoPath;
+  host_.Options.StorePath = spNoPath;
   AnswerFailures(fxaIgnore);
 
-  core_.Options.OverwriteMode = omAlways;
+  host_.Options.OverwriteMode = omAlways;
   Scan({"*.dat"}, true);
   ASSERT_EQ(Names(), (NameList{"a.dat"}));
   EXPECT_EQ(Item("a.dat").SourceFileName, dir_.Join("a.dat"));
   EXPECT_EQ(Item("a.dat").EntryAction, poAdd);
-  ASSERT_EQ(core_.failures.size(), 1u);
-  EXPECT_EQ(core_.failures[0].file, dir_.Join("sub/a.dat"));
+  ASSERT_EQ(host_.failures.size(), 1u);
+  EXPECT_EQ(host_.failures[0].file, dir_.Join("sub/a.dat"));
 }
 
 TEST_F(SelectionTest, FolderMatchingTheMaskComesWithAllItsContent) {
@@ -168,7 +168,7 @@ TEST_F(SelectionTest, EmptyMaskSelectsNothingAndEnds) {
 
 TEST_F(SelectionTest, MissingBaseFolderAddsNothing) {
   File("a.dat");
-  core_.BaseDir = Base() + "missing";
+  host_.BaseDir = Base() + "missing";
 
   Scan({"*.dat"}, true);
   EXPECT_TRUE(Names().empty());
@@ -188,13 +188,29 @@ TEST_F(SelectionTest, FileVanishingAfterTheSearchIsStillQueuedAsAFile) {
 TEST_F(SelectionTest, NoCompressionMaskStoresMatchingEntries) {
   File("pic.bmp");
   File("a.dat");
-  core_.NoCompressionMasks.Add("*.bmp");
+  host_.NoCompressionMasks.Add("*.bmp");
 
   Scan({"*.*"});
   EXPECT_EQ(Item("pic.bmp").header.method, 0);
   EXPECT_EQ(Item("pic.bmp").EntryLevel, 0);
   EXPECT_EQ(Item("a.dat").header.method, 8);
   EXPECT_EQ(Item("a.dat").EntryLevel, 1);
+}
+
+// What the command line reports as masks that matched nothing.
+TEST_F(SelectionTest, MaskMatchCountsLeaveOutExcludedFiles) {
+  File("a.dat");
+  File("b.dat");
+  File("skip.dat");
+  exclusions_ = {"skip.dat"};
+
+  Scan({"*.dat", "*.none", Base() + "a.dat"}, false, kFilesOnly);
+  EXPECT_EQ(host_.Selector().MaskMatchCounts(),
+            (std::vector<int32_t>{2, 0, 1}));
+
+  Scan({"*.none"});
+  EXPECT_EQ(host_.Selector().MaskMatchCounts(), (std::vector<int32_t>{0}))
+      << "each scan counts afresh";
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/engine/io/selection_fixture.h"
+#include "tests/engine/selection/selection_fixture.h"
 
 namespace tessaly::engine::test {
 namespace {
@@ -26,7 +26,7 @@ class SelectionListingTest : public SelectionTest {
   }
 
   void Answer(TZAAction answer) {
-    core_.OnProcessFileFailure = [this, answer](
+    host_.OnProcessFileFailure = [this, answer](
                                      Component*, const std::string&,
                                      TZAProcessOperation, int32_t, int32_t,
                                      const std::string&, TZAAction& action) {
@@ -42,13 +42,13 @@ TEST_F(SelectionListingTest, IgnoredFolderIsOfferedOnceAndLeftOut) {
   Scan({"*.dat", "*.rpt"}, /*recurse=*/true);
 
   EXPECT_EQ(Names(), (NameList{"a.dat", "b.rpt"}));
-  ASSERT_EQ(core_.failures.size(), 1u);
-  EXPECT_EQ(core_.failures[0].file, dir_.Join("sub/"));
-  EXPECT_EQ(core_.failures[0].native_error, 33);
-  EXPECT_EQ(core_.failures[0].message,
+  ASSERT_EQ(host_.failures.size(), 1u);
+  EXPECT_EQ(host_.failures[0].file, dir_.Join("sub/"));
+  EXPECT_EQ(host_.failures[0].native_error, 33);
+  EXPECT_EQ(host_.failures[0].message,
             "Cannot open file \"" + dir_.Join("sub/") +
                 "\" - Native error: 00033");
-  EXPECT_EQ(core_.SelectionLeftOut.size(), 1u);
+  EXPECT_EQ(host_.SelectionLeftOut.size(), 1u);
 }
 
 // A folder that a mask selects is stored; what it holds could not be
@@ -59,8 +59,8 @@ TEST_F(SelectionListingTest, FolderSelectedByTheMaskKeepsItsEntry) {
   Scan({"*"}, /*recurse=*/false);
 
   EXPECT_EQ(Names(), (NameList{"a.dat", "b.rpt", "sub/"}));
-  ASSERT_EQ(core_.failures.size(), 1u);
-  EXPECT_EQ(core_.failures[0].file, dir_.Join("sub/"));
+  ASSERT_EQ(host_.failures.size(), 1u);
+  EXPECT_EQ(host_.failures[0].file, dir_.Join("sub/"));
 }
 
 TEST_F(SelectionListingTest, RetryListsTheFolderAgain) {
@@ -69,18 +69,23 @@ TEST_F(SelectionListingTest, RetryListsTheFolderAgain) {
   Scan({"*.dat"}, true, kAllAttributes & ~0x10);
 
   EXPECT_EQ(Names(), (NameList{"a.dat", "sub/c.dat"}));
-  EXPECT_EQ(core_.failures.size(), 1u);
-  EXPECT_EQ(core_.SelectionLeftOut.size(), 0u);
+  EXPECT_EQ(host_.failures.size(), 1u);
+  EXPECT_EQ(host_.SelectionLeftOut.size(), 0u);
 }
 
-TEST_F(SelectionListingTest, AbortDropsWhatTheScanQueued) {
+// The scan ends at the folder; what it queued before stays for the caller
+// to drop.
+TEST_F(SelectionListingTest, AbortEndsTheScanWithTheFailure) {
   Answer(fxaAbort);
-  core_.UpdateCount = 1;
 
-  Scan({"*.dat"}, true);
+  const std::optional<SelectionAbort> aborted =
+      Scan({"*.dat", "*.rpt"}, true);
 
-  EXPECT_TRUE(Names().empty());
-  EXPECT_EQ(core_.UpdateCount, 0);
+  ASSERT_TRUE(aborted.has_value());
+  EXPECT_EQ(aborted->native_error, 33);
+  EXPECT_EQ(aborted->message, host_.failures.at(0).message);
+  EXPECT_EQ(Names(), (NameList{"a.dat"})) << "b.rpt comes after the abort";
+  EXPECT_TRUE(host_.SelectionLeftOut.empty());
 }
 
 TEST_F(SelectionListingTest, UnreadableBaseFolderFailsTheMaskWithoutAPath) {
@@ -90,15 +95,15 @@ TEST_F(SelectionListingTest, UnreadableBaseFolderFailsTheMaskWithoutAPath) {
   Scan({"*.dat", Base() + "*.rpt"}, true);
 
   EXPECT_TRUE(Names().empty());
-  ASSERT_EQ(core_.failures.size(), 1u) << "one folder, one box";
-  EXPECT_EQ(core_.failures[0].file, Base());
+  ASSERT_EQ(host_.failures.size(), 1u) << "one folder, one box";
+  EXPECT_EQ(host_.failures[0].file, Base());
 }
 
 TEST_F(SelectionListingTest, MissingFolderMatchesNothingWithoutABox) {
   Scan({dir_.Join("gone/*.dat"), dir_.Join("gone/x.dat")}, true);
 
   EXPECT_TRUE(Names().empty());
-  EXPECT_TRUE(core_.failures.empty());
+  EXPECT_TRUE(host_.failures.empty());
 }
 
 }  // namespace

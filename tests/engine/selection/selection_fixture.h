@@ -1,9 +1,10 @@
 // SelectionTest: a real folder tree in a TempDir, scanned by a
 // SelectionDouble through a FaultEnv over the real environment.
-#ifndef TESSALY_TESTS_ENGINE_IO_SELECTION_FIXTURE_H_
-#define TESSALY_TESTS_ENGINE_IO_SELECTION_FIXTURE_H_
+#ifndef TESSALY_TESTS_ENGINE_SELECTION_SELECTION_FIXTURE_H_
+#define TESSALY_TESTS_ENGINE_SELECTION_SELECTION_FIXTURE_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,7 @@
 #include "engine/base/string_list.h"
 #include "platform/path.h"
 #include "platform/testing/fault_env.h"
-#include "tests/engine/io/selection_double.h"
+#include "tests/engine/selection/selection_double.h"
 #include "tests/support/temp_dir.h"
 
 namespace tessaly::engine::test {
@@ -33,7 +34,7 @@ inline uint32_t DosStamp(int year, int month, int day, int hour, int minute,
 
 class SelectionTest : public testing::Test {
  protected:
-  SelectionTest() : core_(env_) { core_.BaseDir = dir_.path(); }
+  SelectionTest() : host_(env_) { host_.BaseDir = dir_.path(); }
 
   std::string Base() const { return dir_.path(); }
   // A relative path spelled with '/', with the native delimiter.
@@ -54,46 +55,51 @@ class SelectionTest : public testing::Test {
 
   // Scans `masks` as AddMatchingFiles does: the exclusions are
   // `exclusions_` plus the archive's own full name when `archive_` is set.
-  void Scan(const std::vector<std::string>& masks, bool recurse = false,
-            int32_t search_attr = kAllAttributes, bool move = false) {
+  // The failure answered Abort, if one ended the scan.
+  std::optional<SelectionAbort> Scan(const std::vector<std::string>& masks,
+                                     bool recurse = false,
+                                     int32_t search_attr = kAllAttributes,
+                                     bool move = false) {
     TStringList mask_list;
     mask_list.Assign(masks);
     TStringList exclusion_list;
     exclusion_list.Assign(exclusions_);
     if (!archive_.empty()) {
-      exclusion_list.Add(core_.ResolvePath("", archive_, core_.CurrentBaseDir));
+      exclusion_list.Add(host_.Selector().ResolvePath("", archive_,
+                                                      host_.CurrentBaseDir));
     }
-    core_.ScanFileMasks(mask_list, search_attr, recurse, move, exclusion_list);
+    return host_.ScanFileMasks(mask_list, search_attr, recurse, move,
+                               exclusion_list);
   }
 
   // Stored names in directory order.
   std::vector<std::string> Names() {
     std::vector<std::string> names;
-    for (int32_t i = 0; i < core_.Dir().Count(); ++i) {
-      names.push_back(core_.Dir().ItemPtr(i).StoredName);
+    for (int32_t i = 0; i < host_.Dir().Count(); ++i) {
+      names.push_back(host_.Dir().ItemPtr(i).StoredName);
     }
     return names;
   }
 
   bool Has(const std::string& name) {
     int32_t index = -1;
-    return core_.Dir().FindName(name, index);
+    return host_.Dir().FindName(name, index);
   }
 
   // The item stored as `name`; fails the test when there is none.
   const TDirItem& Item(const std::string& name) {
     int32_t index = -1;
-    if (!core_.Dir().FindName(name, index)) {
+    if (!host_.Dir().FindName(name, index)) {
       ADD_FAILURE() << "no entry '" << name << "'";
       static const TDirItem kNone;
       return kNone;
     }
-    return core_.Dir().ItemPtr(index);
+    return host_.Dir().ItemPtr(index);
   }
 
   // Every failure offered to the host is answered `answer`.
   void AnswerFailures(TZAAction answer) {
-    core_.OnProcessFileFailure = [answer](Component*, const std::string&,
+    host_.OnProcessFileFailure = [answer](Component*, const std::string&,
                                           TZAProcessOperation, int32_t,
                                           int32_t, const std::string&,
                                           TZAAction& action) {
@@ -104,17 +110,17 @@ class SelectionTest : public testing::Test {
   // The files of the failures offered to the host so far, in order.
   std::vector<std::string> FailedFiles() const {
     std::vector<std::string> files;
-    for (const auto& failure : core_.failures) files.push_back(failure.file);
+    for (const auto& failure : host_.failures) files.push_back(failure.file);
     return files;
   }
 
   platform::FaultEnv env_{platform::Env::Default()};
   tessaly::test::TempDir dir_;
-  SelectionDouble core_;
+  SelectionDouble host_;
   std::vector<std::string> exclusions_;
   std::string archive_;
 };
 
 }  // namespace tessaly::engine::test
 
-#endif  // TESSALY_TESTS_ENGINE_IO_SELECTION_FIXTURE_H_
+#endif  // TESSALY_TESTS_ENGINE_SELECTION_SELECTION_FIXTURE_H_

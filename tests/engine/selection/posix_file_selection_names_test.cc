@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/format/signatures.h"
-#include "tests/engine/io/selection_fixture.h"
+#include "tests/engine/selection/selection_fixture.h"
 
 namespace tessaly::engine::test {
 namespace {
@@ -34,14 +34,14 @@ TEST_F(PosixSelectionNamesTest, NamesDifferingOnlyInCaseKeepTheFirstAndReportThe
   EXPECT_EQ(FailedFiles(),
             (NameList{Base() + "Cust.DAT", Base() + "cust.dat",
                       Base() + "\xC3\xA9" "cole.dat"}));
-  for (const auto& failure : core_.failures) {
+  for (const auto& failure : host_.failures) {
     EXPECT_EQ(failure.native_error, 63);
   }
-  EXPECT_EQ(core_.failures[0].message,
+  EXPECT_EQ(host_.failures[0].message,
             "Files \"" + Base() + "CUST.dat\" and \"" + Base() +
                 "Cust.DAT\" would be stored under the same name "
                 "\"Cust.DAT\" - Native error: 00063");
-  EXPECT_EQ(core_.SelectionLeftOut.size(), 3u);
+  EXPECT_EQ(host_.SelectionLeftOut.size(), 3u);
 }
 
 // ---- Names outside the OEM code page ------------------------------------
@@ -57,8 +57,8 @@ TEST_F(PosixSelectionNamesTest, NamesOutsideTheOemCodePageAreFlaggedUtf8) {
 
   Scan({"*.dat"});
 
-  EXPECT_TRUE(core_.failures.empty()) << core_.failures[0].message;
-  ASSERT_EQ(core_.Dir().Count(), 6);
+  EXPECT_TRUE(host_.failures.empty()) << host_.failures[0].message;
+  ASSERT_EQ(host_.Dir().Count(), 6);
   // A UTF-8 name is no OEM text: host NTFS, as for ANSI names, because
   // Info-ZIP converts every name of an MS-DOS host from the OEM code page.
   for (const std::string& name : outside) {
@@ -74,7 +74,7 @@ TEST_F(PosixSelectionNamesTest, NamesOutsideTheOemCodePageAreFlaggedUtf8) {
 TEST_F(PosixSelectionNamesTest, FlagIsSetForTheNameTheHostChoseAndKeptForFolders) {
   Folder("\xE4\xB8\xAD");  // 中
   File("a.dat");
-  core_.OnStoreFile = [](Component*, std::string& name, uint32_t&,
+  host_.OnStoreFile = [](Component*, std::string& name, uint32_t&,
                          std::string&, const std::string&) {
     if (name == "a.dat") name = "\xE6\x96\x87.dat";
   };
@@ -87,7 +87,7 @@ TEST_F(PosixSelectionNamesTest, FlagIsSetForTheNameTheHostChoseAndKeptForFolders
 
 TEST_F(PosixSelectionNamesTest, AnsiNamesAreNeverFlagged) {
   File("\xE4\xB8\xAD.dat");
-  core_.Options.OEMFileNames = false;
+  host_.Options.OEMFileNames = false;
 
   Scan({"*.dat"});
   EXPECT_EQ(Item("\xE4\xB8\xAD.dat").header.flags, 0);
@@ -102,9 +102,9 @@ TEST_F(PosixSelectionNamesTest, InvalidBytesThatMakeTheSameNameAreReported) {
 
   Scan({"*.dat"});
 
-  ASSERT_EQ(core_.Dir().Count(), 1);
-  EXPECT_EQ(core_.Dir().ItemPtr(0).header.flags, 0);
-  EXPECT_EQ(core_.failures.size(), 1u);
+  ASSERT_EQ(host_.Dir().Count(), 1);
+  EXPECT_EQ(host_.Dir().ItemPtr(0).header.flags, 0);
+  EXPECT_EQ(host_.failures.size(), 1u);
 }
 
 }  // namespace

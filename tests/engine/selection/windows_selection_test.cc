@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/engine/io/selection_fixture.h"
+#include "tests/engine/selection/selection_fixture.h"
 
 namespace tessaly::engine::test {
 namespace {
