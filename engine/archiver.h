@@ -19,7 +19,7 @@
 
 #include "engine/base/dialog_service.h"
 #include "engine/directory/entry_info.h"
-#include "engine/io/archiver_core.h"
+#include "engine/archiver_core.h"
 #include "engine/selection/file_selector.h"
 
 namespace tessaly::engine {

@@ -34,7 +34,7 @@
 #include <vector>
 
 #include "engine/format/byte_codec.h"
-#include "engine/io/archiver_core.h"
+#include "engine/archiver_core.h"
 #include "engine/entries/entry_placement.h"
 #include "platform/exception.h"
 

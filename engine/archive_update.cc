@@ -39,7 +39,7 @@
 #include "engine/entries/entry_pipeline.h"
 #include "engine/entries/entry_placement.h"
 #include "engine/entries/entry_writer.h"
-#include "engine/io/archiver_core.h"
+#include "engine/archiver_core.h"
 #include "engine/base/za_exception.h"
 #include "platform/exception.h"
 #include "platform/open_stream.h"

@@ -1,21 +1,22 @@
-// The working half of the archiver component: its state and the operations
-// that write entries and place bytes into volumes. The published component
+// The working half of the archiver component: its state and the update
+// transaction around the entry pipeline. The published component
 // (engine/archiver.h) derives from it and adds the property setters, the
 // event dispatchers with their defaults, file selection (through
 // engine/selection/file_selector.h), and opening, updating and closing.
 //
-// The operations are split by responsibility over several files:
-//   entry_pipeline.cc  ApplyUpdate, backup and rollback
-//   entry_writer.cc    WriteEntry, PackEntryData, CopyEntry
-//   staged_tail.cc     rewriting an archive behind its first change through
-//                      a staged copy
+// The units it owns do the work below it:
+//   VolumeSequence (engine/volumes)  the archive stream and its volumes
+//   EntryPipeline (engine/entries)   writing and carrying over the items
+// Its own operations are split over:
+//   archive_update.cc    ApplyUpdate: where the rewriting starts, backup,
+//                        directory, final events, rollback
+//   staged_tail.cc       rewriting a single-file archive behind its first
+//                        change through a staged copy
 //   archiver_volumes.cc  volume names from the settings
-// The archive stream and its volumes are a unit of their own
-// (engine/volumes/volume_sequence.h), which this class owns.
 //
 // Thread rules: an archiver is used from one thread.
-#ifndef TESSALY_ENGINE_IO_ARCHIVER_CORE_H_
-#define TESSALY_ENGINE_IO_ARCHIVER_CORE_H_
+#ifndef TESSALY_ENGINE_ARCHIVER_CORE_H_
+#define TESSALY_ENGINE_ARCHIVER_CORE_H_
 
 #include <cstdint>
 #include <memory>
@@ -109,7 +110,7 @@ class ArchiverCore : public Component,
   virtual void DoExtractFile(std::string& FileName, uint32_t& FileAttr,
                              const std::string& Comment) = 0;
 
-  // ---- Entry pipeline (entry_pipeline.cc) ---------------------------------
+  // ---- Update transaction (archive_update.cc) -----------------------------
   // Applies every pending item in one step; rolls back on cancel, abort or
   // exception (the exception is raised again). Does nothing outside a
   // transaction. LastUpdate tells how it ended.
@@ -217,10 +218,10 @@ class ArchiverCore : public Component,
   TZASpanningMode spanning_mode_ = smNone;
   bool in_memory_ = false;
   // The compression workers of the running update transaction, when it
-  // compresses on more than one thread (entry_pipeline.cc).
+  // compresses on more than one thread (archive_update.cc).
   std::unique_ptr<ParallelDeflate> parallel_;
 
-  // State of the running apply step (entry_pipeline.cc).
+  // State of the running apply step (archive_update.cc).
   int32_t first_change_ = 0;
   // Where the rewriting writes, with the staged rewriting's state
   // (staged_tail.cc).
@@ -239,4 +240,4 @@ class ArchiverCore : public Component,
 
 }  // namespace tessaly::engine
 
-#endif  // TESSALY_ENGINE_IO_ARCHIVER_CORE_H_
+#endif  // TESSALY_ENGINE_ARCHIVER_CORE_H_

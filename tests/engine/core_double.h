@@ -1,14 +1,14 @@
 // CoreDouble: an ArchiverCore whose event dispatchers do nothing, for
 // testing what it computes by itself (volume names and their lookup).
-#ifndef TESSALY_TESTS_ENGINE_IO_CORE_DOUBLE_H_
-#define TESSALY_TESTS_ENGINE_IO_CORE_DOUBLE_H_
+#ifndef TESSALY_TESTS_ENGINE_CORE_DOUBLE_H_
+#define TESSALY_TESTS_ENGINE_CORE_DOUBLE_H_
 
 #include <cstdint>
 #include <string>
 
-#include "engine/io/archiver_core.h"
+#include "engine/archiver_core.h"
 
-namespace tessaly::engine::test {
+namespace tessaly::engine {
 
 class CoreDouble : public ArchiverCore {
  public:
@@ -35,6 +35,6 @@ class CoreDouble : public ArchiverCore {
   void DoExtractFile(std::string&, uint32_t&, const std::string&) override {}
 };
 
-}  // namespace tessaly::engine::test
+}  // namespace tessaly::engine
 
-#endif  // TESSALY_TESTS_ENGINE_IO_CORE_DOUBLE_H_
+#endif  // TESSALY_TESTS_ENGINE_CORE_DOUBLE_H_

@@ -1,4 +1,4 @@
-#include "engine/io/archiver_core.h"
+#include "engine/archiver_core.h"
 
 namespace tessaly::engine {
 
