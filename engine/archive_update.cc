@@ -140,7 +140,7 @@ void FlushArchive(ArchiverCore& core) {
 // handler's exception ends the deleting.
 void DeleteMovedSources(ArchiverCore& core, bool& deleted) {
   platform::Env& env = core.env();
-  const TZADirArray& dir = core.DirManager->Dir;
+  const TZADirArray& dir = core.DirectoryStore()->Dir;
   std::vector<std::string> files;
   std::vector<std::string> folders;
   for (int32_t k = 0; k < dir.Count(); ++k) {

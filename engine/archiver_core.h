@@ -99,64 +99,30 @@ class ArchiverCore : public Component,
   // What became of the last update transaction (engine/base/update_result.h).
   const TZAUpdateResult& LastUpdate() const { return last_update_; }
 
-  // ---- Event dispatchers: raise one event or apply its default -----------
-  // (implemented by the component, engine/archiver.cc; the volume requests
-  // and the copy progress are declared by VolumeHost, the progress events
-  // and the failure dialogue by EntryEvents, the confirmations and the
-  // stored-name event by SelectionHost). Volume indexes are zero-based
-  // here; handlers receive them counted from 1.
-  virtual void DoPassword(const std::string& FileName, std::string& NewPassword,
-                          bool& SkipFile) = 0;
-  virtual void DoExtractFile(std::string& FileName, uint32_t& FileAttr,
-                             const std::string& Comment) = 0;
-
-  // ---- Update transaction (archive_update.cc) -----------------------------
-  // Applies every pending item in one step; rolls back on cancel, abort or
-  // exception (the exception is raised again). Does nothing outside a
-  // transaction. LastUpdate tells how it ended.
-  void ApplyUpdate();
-  int32_t FindFirstChange();
+  // ---- Views of the internal state ---------------------------------------
+  // The directory store of the open archive; null while none is open.
+  TZADirManager* DirectoryStore() const { return DirManager.get(); }
+  // The nesting depth of update transactions (0: none is open).
+  int32_t UpdateDepth() const { return UpdateCount; }
+  // The mode of the last Open.
+  uint16_t LastOpenMode() const { return OpenMode; }
+  // The method written into new entries: 0 stored, 8 deflated; 0xFFFF in
+  // the base class.
+  uint16_t NewEntryMethod() const { return EntryMethod; }
+  // Standard ZIP signatures and names (true), or the alternate set.
+  bool IsZipFormat() const override { return ZipFormat; }
+  // Whether opening goes on without an end record, rebuilding the
+  // directory from the entries (true after construction).
+  bool ShouldRebuildDirectory() const override { return RebuildDirectory; }
+  void SetRebuildDirectory(bool value) { RebuildDirectory = value; }
   // The number of the last volume of the open archive, from its end record.
   int32_t LastVolumeNumber() const;
-  // Whether the rewriting of the running update begins on the last volume
-  // (for multi-volume archives the only volume an update may change).
-  bool StartsOnLastVolume() const;
-  // Records in the undo log that the current volume changes from
-  // place_.start on, with a copy of its old bytes from there (a temporary
-  // file when they are many); the copy becomes place_.backup, from which
-  // entries are carried over.
-  void BackupTail();
-  // Finds where the rewriting starts (place_.start), records the volume it starts
-  // on, and prepares the archive: a single-file archive that changes before
-  // its end is staged (BeginStaging); otherwise the old bytes from start_
-  // on are kept (BackupTail) and the volume is cut there.
-  void BeginRewrite();
-  // Puts the volume files back as they were before the running update
-  // (through the volumes' undo log) and ends any staged rewriting. Returns
-  // false when a volume could not be restored.
-  bool RollbackUpdate();
-  // Records that the update ended with `outcome` before anything was
-  // changed, and raises `error`.
-  [[noreturn]] void EndUntouched(TZAUpdateOutcome outcome,
-                                 const EZAException& error);
 
-  // ---- Staged rewriting (staged_tail.cc) ----------------------------------
-  // A single-file archive whose entries change before its end is rewritten
-  // without ever overwriting an entry that is still needed: the new tail is
-  // first written after the archive's old end ("staged"), with its local
-  // headers hidden until they are complete, then published with a
-  // directory of its own, and only then moved down over the old tail.
-  // Rolling back is cutting the archive back to its old end.
-  //
-  // Starts staging at the archive's end.
-  void BeginStaging();
-  // Makes the staged tail visible: moves it further out when moving it down
-  // would overwrite it, writes the hidden signatures, then a directory and
-  // end records for the staged layout, and flushes the file.
-  void PublishStagedTail();
-  // Moves the staged tail down to place_.start, cuts the archive behind it
-  // and writes the final directory.
-  void CommitStagedTail();
+  // The event dispatchers the core raises are declared by its interfaces
+  // and implemented by the component (engine/archiver.cc): the volume
+  // requests and the copy progress by VolumeHost, the progress events and
+  // the failure dialogue by EntryEvents. Volume indexes are zero-based
+  // there; handlers receive them counted from 1.
 
   // ---- Volumes ---------------------------------------------------------------
   // The archive stream and its volumes (engine/volumes/volume_sequence.h).
@@ -182,18 +148,18 @@ class ArchiverCore : public Component,
   // when there are several). "" when there is none.
   std::string ExistingVolumeName(const std::string& name);
 
-  // ---- DirOwner -----------------------------------------------------------
-  const Component* OwnerComponent() const override { return this; }
-  platform::Env& OwnerEnv() override { return env_; }
-  bool IsZipFormat() const override { return ZipFormat; }
-  bool UsesOemFileNames() const override { return Options.OEMFileNames; }
-  bool ShouldRebuildDirectory() const override { return RebuildDirectory; }
-  TZASpanningMode CurrentSpanningMode() const override {
-    return spanning_mode_;
-  }
-  const std::string& StubFileName() const override { return SFXStub; }
-
   platform::Env& env() { return env_; }
+
+ protected:
+  // ---- Update transaction (archive_update.cc) -----------------------------
+  // Applies every pending item in one step; rolls back on cancel, abort or
+  // exception (the exception is raised again). Does nothing outside a
+  // transaction. LastUpdate tells how it ended.
+  void ApplyUpdate();
+  // Records that the update ended with `outcome` before anything was
+  // changed, and raises `error`.
+  [[noreturn]] void EndUntouched(TZAUpdateOutcome outcome,
+                                 const EZAException& error);
 
   // ---- Internal state (fields of the component) --------------------------
   std::string CurrentBaseDir;
@@ -211,12 +177,68 @@ class ArchiverCore : public Component,
   std::unique_ptr<TZADirManager> DirManager;  // while an archive is open
   uint16_t EntryMethod = 0xFFFF;
 
- protected:
   platform::Env& env_;
   TZACompressionLevel compression_level_ = clFastest;
   uint8_t compression_mode_ = 1;
   TZASpanningMode spanning_mode_ = smNone;
   bool in_memory_ = false;
+  TZAUpdateResult last_update_;
+  // The archive stream, its volumes and their undo log. In spanning mode on
+  // a floppy drive all entry output is staged there so that each volume
+  // file is written in one piece.
+  VolumeSequence volumes_;
+
+ private:
+  // ---- DirOwner -----------------------------------------------------------
+  const Component* OwnerComponent() const override { return this; }
+  platform::Env& OwnerEnv() override { return env_; }
+  bool UsesOemFileNames() const override { return Options.OEMFileNames; }
+  TZASpanningMode CurrentSpanningMode() const override {
+    return spanning_mode_;
+  }
+  const std::string& StubFileName() const override { return SFXStub; }
+
+  // ---- Steps of the update transaction (archive_update.cc) ---------------
+  // The index of the first item that must be rewritten: the first whose
+  // stored name differs from the old directory's at that index, or that is
+  // pending; the shorter length when there is none.
+  int32_t FindFirstChange();
+  // Whether the rewriting of the running update begins on the last volume
+  // (for multi-volume archives the only volume an update may change).
+  bool StartsOnLastVolume() const;
+  // Records in the undo log that the current volume changes from
+  // place_.start on, with a copy of its old bytes from there (a temporary
+  // file when they are many); the copy becomes place_.backup, from which
+  // entries are carried over.
+  void BackupTail();
+  // Finds where the rewriting starts (place_.start), records the volume it
+  // starts on, and prepares the archive: a single-file archive that changes
+  // before its end is staged (BeginStaging); otherwise the old bytes from
+  // there on are kept (BackupTail) and the volume is cut there.
+  void BeginRewrite();
+  // Puts the volume files back as they were before the running update
+  // (through the volumes' undo log) and ends any staged rewriting. Returns
+  // false when a volume could not be restored.
+  bool RollbackUpdate();
+
+  // ---- Staged rewriting (staged_tail.cc) ----------------------------------
+  // A single-file archive whose entries change before its end is rewritten
+  // without ever overwriting an entry that is still needed: the new tail is
+  // first written after the archive's old end ("staged"), with its local
+  // headers hidden until they are complete, then published with a
+  // directory of its own, and only then moved down over the old tail.
+  // Rolling back is cutting the archive back to its old end.
+  //
+  // Starts staging at the archive's end.
+  void BeginStaging();
+  // Makes the staged tail visible: moves it further out when moving it down
+  // would overwrite it, writes the hidden signatures, then a directory and
+  // end records for the staged layout, and flushes the file.
+  void PublishStagedTail();
+  // Moves the staged tail down to place_.start, cuts the archive behind it
+  // and writes the final directory.
+  void CommitStagedTail();
+
   // The compression workers of the running update transaction, when it
   // compresses on more than one thread (archive_update.cc).
   std::unique_ptr<ParallelDeflate> parallel_;
@@ -228,12 +250,6 @@ class ArchiverCore : public Component,
   RewritePlace place_;
   int64_t stage_at_ = 0;       // where the staged tail begins in the stream
   int64_t staged_length_ = 0;  // its entries' bytes (without directory)
-  TZAUpdateResult last_update_;
-
-  // The archive stream, its volumes and their undo log. In spanning mode on
-  // a floppy drive all entry output is staged there so that each volume
-  // file is written in one piece.
-  VolumeSequence volumes_;
   // Writes the items of an update into volumes_.
   EntryPipeline pipeline_;
 };

@@ -21,9 +21,9 @@ TEST(ArchiverVolumesTest, NamingFollowsTheSettings) {
   core.SFXStub = "/s/stub.exe";
   EXPECT_EQ(core.MakeVolumeName("/d/a.zip", 0, false), "/d/a.exe");
   core.SFXStub.clear();
-  core.EntryMethod = 252;
+  core.SetEntryMethod(252);
   EXPECT_EQ(core.MakeVolumeName("/d/a.zip", 1, false), "/d/a.F02");
-  core.EntryMethod = 8;
+  core.SetEntryMethod(8);
   core.SetSpanningMode(smNone);
   EXPECT_EQ(core.MakeVolumeName("/d/a.zip", 3, false), "/d/a.zip");
 }

@@ -18,6 +18,7 @@ class CoreDouble : public ArchiverCore {
     EntryMethod = 8;
   }
   void SetSpanningMode(TZASpanningMode mode) { spanning_mode_ = mode; }
+  void SetEntryMethod(uint16_t method) { EntryMethod = method; }
 
   void DoCopyTempFileProgress(double, TZAProgressPhase, bool&) override {}
   void DoRequestBlankVolume(int32_t, std::string&, bool&) override {}
@@ -29,10 +30,8 @@ class CoreDouble : public ArchiverCore {
                          bool&) override {}
   void DoFileProgress(const std::string&, double, TZAProcessOperation,
                       TZAProgressPhase, bool&) override {}
-  void DoPassword(const std::string&, std::string&, bool&) override {}
   void DoProcessFileFailure(const std::string&, TZAProcessOperation, int32_t,
                             int32_t, const std::string&, TZAAction&) override {}
-  void DoExtractFile(std::string&, uint32_t&, const std::string&) override {}
 };
 
 }  // namespace tessaly::engine
