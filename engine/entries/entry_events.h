@@ -8,24 +8,20 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/base/archiver_events.h"
 #include "engine/base/types.h"
 
 namespace tessaly::engine {
 
-class EntryEvents {
+// The progress events of the step, with the failure dialogue.
+class EntryEvents : public FileFailureHost {
  public:
-  virtual ~EntryEvents() = default;
   virtual void DoOverallProgress(double Progress, TZAProcessOperation Operation,
                                  TZAProgressPhase ProgressPhase,
                                  bool& Cancel) = 0;
   virtual void DoFileProgress(const std::string& FileName, double Progress,
                               TZAProcessOperation Operation,
                               TZAProgressPhase ProgressPhase, bool& Cancel) = 0;
-  virtual void DoProcessFileFailure(const std::string& FileName,
-                                    TZAProcessOperation Operation,
-                                    int32_t NativeError, int32_t ErrorCode,
-                                    const std::string& ErrorMessage,
-                                    TZAAction& Action) = 0;
 };
 
 // The counters of the running apply step. The overall progress of a block
