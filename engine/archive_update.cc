@@ -254,7 +254,8 @@ void ArchiverCore::BackupTail() {
   }
   // Recorded only once the copy is whole: undoing restores exactly it.
   place_.backup =
-      volumes_.undo().TailChanges(volumes_.name(), start, std::move(copy), temp);
+      volumes_.undo().TailChanges(volumes_.name(), start, std::move(copy),
+                                  temp);
 }
 
 void ArchiverCore::BeginRewrite() {

@@ -124,7 +124,7 @@ class ArchiverCore : public Component,
   // the failure dialogue by EntryEvents. Volume indexes are zero-based
   // there; handlers receive them counted from 1.
 
-  // ---- Volumes ---------------------------------------------------------------
+  // ---- Volumes -------------------------------------------------------------
   // The archive stream and its volumes (engine/volumes/volume_sequence.h).
   VolumeSequence& Volumes() { return volumes_; }
   const VolumeSequence& Volumes() const { return volumes_; }

@@ -179,8 +179,9 @@ class EntryProgress final : public CompressProgress {
     counters_.FileBytesDone = static_cast<double>(bytes_done);
     counters_.FileBytesTotal = static_cast<double>(bytes_total);
     if (!counters_.ProgressEnabled || counters_.CancelRequested) return;
-    const double fraction =
-        bytes_total > 0 ? counters_.FileBytesDone / counters_.FileBytesTotal : 0.0;
+    const double fraction = bytes_total > 0 ? counters_.FileBytesDone /
+                                                  counters_.FileBytesTotal
+                                            : 0.0;
     bool cancel = false;
     events_.DoFileProgress(name_, fraction * 100.0, operation_, ppProcess,
                            cancel);
@@ -189,7 +190,8 @@ class EntryProgress final : public CompressProgress {
       return;
     }
     const double files_total =
-        counters_.FilesTotal > 0 ? static_cast<double>(counters_.FilesTotal) : 1.0;
+        counters_.FilesTotal > 0 ? static_cast<double>(counters_.FilesTotal)
+                                 : 1.0;
     events_.DoOverallProgress(
         (fraction + counters_.FilesDone) / files_total * 100.0, operation_,
         ppProcess, cancel);
