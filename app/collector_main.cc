@@ -12,6 +12,7 @@
 #include "app/collector/collector.h"
 #include "app/ui/fltk/fltk_ui.h"
 #include "app/ui/posix/console_ui.h"
+#include "platform/heap.h"
 
 #ifndef TESSALY_VERSION
 #define TESSALY_VERSION "unknown"
@@ -53,6 +54,8 @@ bool UseWindow() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The collector compresses on one thread per core.
+  tessaly::platform::ReturnLargeBlocksToTheSystem();
   if (argc > 1) {
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
       std::fputs(kHelp, stdout);

@@ -14,6 +14,9 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/release}
+# Made absolute: the runs below work from inside the data folder.
+[[ -d $build ]] || { echo "no build folder $build"; exit 1; }
+build=$(cd "$build" && pwd)
 mb=${2:-200}
 runs=${3:-3}
 

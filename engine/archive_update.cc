@@ -332,10 +332,9 @@ void ArchiverCore::ApplyUpdate() {
     EndUntouched(uoFailed, EZAException(kCodeNotOpen, this));
   }
 
-  ApplyProgress& progress = pipeline_.Progress();
-  const TZAProcessOperation operation = pipeline_.BeginStep(dir);
-
   first_change_ = FindFirstChange();
+  ApplyProgress& progress = pipeline_.Progress();
+  const TZAProcessOperation operation = pipeline_.BeginStep(dir, first_change_);
 
   bool cancel = false;
   DoOverallProgress(0.0, operation, ppStart, cancel);
@@ -375,27 +374,32 @@ void ArchiverCore::ApplyUpdate() {
   // Workers start with the first block they get and are joined when the
   // transaction ends, however it ends.
   const int threads = CompressionThreadCount(CompressionThreads);
+  // While an item is written, the first blocks of the items after it are
+  // read ahead for the workers.
+  DirAheadItems ahead_items(dir, pipeline_.Writing());
   // One block in flight beyond one per worker keeps every worker busy and the
   // memory of the job small.
   if (threads > 1) {
     parallel_ = std::make_unique<ParallelDeflate>(threads, threads + 1);
+    lookahead_ = std::make_unique<EntryLookahead>(
+        *parallel_, env_,
+        platform::kOpenRead | ShareModeFlags(Options.ShareMode), ahead_items);
   }
-  pipeline_.Writer().SetCompressor(parallel_.get());
+  pipeline_.Writer().SetCompressor(parallel_.get(), lookahead_.get());
   struct WorkersEnd {
-    std::unique_ptr<ParallelDeflate>& unit;
-    EntryWriter& writer;
+    ArchiverCore& core;
     ~WorkersEnd() {
-      writer.SetCompressor(nullptr);
-      unit.reset();
+      core.pipeline_.Writer().SetCompressor(nullptr, nullptr);
+      core.lookahead_.reset();
+      core.parallel_.reset();
     }
-  } workers_end{parallel_, pipeline_.Writer()};
+  } workers_end{*this};
 
   volumes_.undo().Begin();
   undo.Record([this] { return RollbackUpdate(); });
   try {
     BeginRewrite();
-    pipeline_.WriteItems(dir, DirManager->SavedDir, first_change_,
-                         last_update_.FilesLeftOut);
+    pipeline_.WriteItems(dir, DirManager->SavedDir, last_update_.FilesLeftOut);
 
     if (!pipeline_.Cancelled() && !pipeline_.Aborted()) {
       platform::MemoryStream* staged = volumes_.staging();

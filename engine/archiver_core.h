@@ -30,6 +30,7 @@
 #include "engine/entries/entry_events.h"
 #include "engine/entries/entry_pipeline.h"
 #include "engine/entries/entry_placement.h"
+#include "engine/io/entry_lookahead.h"
 #include "engine/io/parallel_deflate.h"
 #include "engine/volumes/volume_naming.h"
 #include "engine/base/options.h"
@@ -242,6 +243,8 @@ class ArchiverCore : public Component,
   // The compression workers of the running update transaction, when it
   // compresses on more than one thread (archive_update.cc).
   std::unique_ptr<ParallelDeflate> parallel_;
+  // Reads the entries that follow ahead for those workers.
+  std::unique_ptr<EntryLookahead> lookahead_;
 
   // State of the running apply step (archive_update.cc).
   int32_t first_change_ = 0;

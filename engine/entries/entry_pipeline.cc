@@ -1,5 +1,9 @@
 #include "engine/entries/entry_pipeline.h"
 
+#include <algorithm>
+
+#include "engine/format/signatures.h"
+
 namespace tessaly::engine {
 
 namespace {
@@ -19,7 +23,9 @@ EntryPipeline::EntryPipeline(platform::Env& env, const Component* component,
                              RewritePlace& place)
     : writer_(env, component, volumes, settings, events, progress_, place) {}
 
-TZAProcessOperation EntryPipeline::BeginStep(const TZADirArray& dir) {
+TZAProcessOperation EntryPipeline::BeginStep(const TZADirArray& dir,
+                                             int32_t first) {
+  writing_ = first;
   progress_ = ApplyProgress{};
   progress_.ProgressEnabled = true;
   writer_.BeginStep();
@@ -34,9 +40,8 @@ TZAProcessOperation EntryPipeline::BeginStep(const TZADirArray& dir) {
 }
 
 void EntryPipeline::WriteItems(TZADirArray& dir, TZADirArray& saved,
-                               int32_t first,
                                std::vector<std::string>& left_out) {
-  int32_t i = first;
+  int32_t& i = writing_;
   while (i < dir.Count() && !progress_.CancelRequested) {
     const bool counted = dir.ItemPtr(i).Pending;
     bool written;
@@ -66,6 +71,21 @@ void EntryPipeline::WriteItems(TZADirArray& dir, TZADirArray& saved,
     writer_.CopyEntry(dir, saved, i);
     ++i;
   }
+}
+
+bool DirAheadItems::Next(AheadItem& item) {
+  next_ = std::max(next_, writing_ + 1);
+  while (next_ < dir_.Count()) {
+    const TDirItem& d = dir_.ItemPtr(next_++);
+    if (d.Pending && !ChangesDirectoryOnly(d.EntryAction) &&
+        !d.SourceStream && !d.IsFolder() && d.EntryPassword.empty() &&
+        d.header.method == kMethodDeflated &&
+        CharacterCount(d.SourceFileName) < kMaxSourcePath) {
+      item = {d.SourceFileName, d.EntryLevel};
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace tessaly::engine

@@ -22,6 +22,7 @@
 #include "engine/entries/entry_events.h"
 #include "engine/entries/entry_placement.h"
 #include "engine/entries/entry_writer.h"
+#include "engine/io/entry_lookahead.h"
 #include "engine/volumes/volume_sequence.h"
 #include "platform/env.h"
 
@@ -39,19 +40,22 @@ class EntryPipeline {
   EntryPipeline(const EntryPipeline&) = delete;
   EntryPipeline& operator=(const EntryPipeline&) = delete;
 
-  // Starts an apply step over `dir`: the counters start afresh with the
-  // pending items counted into FilesTotal, progress events enabled, and no
-  // answer of an earlier step left. Returns the operation of the first
-  // pending item (poDelete when none is), which the overall progress
-  // events of the step carry.
-  TZAProcessOperation BeginStep(const TZADirArray& dir);
+  // Starts an apply step over `dir` that writes from item `first` on: the
+  // counters start afresh with the pending items counted into FilesTotal,
+  // progress events enabled, and no answer of an earlier step left.
+  // Returns the operation of the first pending item (poDelete when none
+  // is), which the overall progress events of the step carry.
+  TZAProcessOperation BeginStep(const TZADirArray& dir, int32_t first);
 
-  // Writes or carries over every item of `dir` from `first` on, in order,
-  // until a Cancel or an Abort answer. `saved` is the directory as it was
-  // before the update. The sources of items left out after an Ignore
-  // answer are added to `left_out`. Raises what writing raises.
-  void WriteItems(TZADirArray& dir, TZADirArray& saved, int32_t first,
+  // Writes or carries over every item of `dir` from the step's first on, in
+  // order, until a Cancel or an Abort answer. `saved` is the directory as
+  // it was before the update. The sources of items left out after an
+  // Ignore answer are added to `left_out`. Raises what writing raises.
+  void WriteItems(TZADirArray& dir, TZADirArray& saved,
                   std::vector<std::string>& left_out);
+
+  // The index of the item being written (or next to be written).
+  const int32_t& Writing() const { return writing_; }
 
   // Whether the step was cancelled (a Cancel answer to a progress event).
   bool Cancelled() const { return progress_.CancelRequested; }
@@ -68,6 +72,23 @@ class EntryPipeline {
  private:
   ApplyProgress progress_;
   EntryWriter writer_;
+  int32_t writing_ = 0;
+};
+
+// The items of `dir` after the one at index `writing` (which the pipeline
+// moves on) whose first block may be read ahead: plain files of pending
+// items written anew as deflate data without a password, whose paths the
+// entry writer accepts.
+class DirAheadItems final : public AheadItems {
+ public:
+  DirAheadItems(const TZADirArray& dir, const int32_t& writing)
+      : dir_(dir), writing_(writing) {}
+  bool Next(AheadItem& item) override;
+
+ private:
+  const TZADirArray& dir_;
+  const int32_t& writing_;
+  int32_t next_ = 0;
 };
 
 }  // namespace tessaly::engine

@@ -49,16 +49,12 @@
 
 namespace tessaly::engine {
 
-
 namespace {
 
 using platform::Stream;
 
 constexpr int64_t kMarker32 = kZip64Marker32;
 constexpr int64_t kCarryBlock = 1 << 20;
-// Source paths this long or longer are refused, as the system's path limit
-// (MAX_PATH) would refuse them on Windows.
-constexpr int64_t kMaxSourcePath = 260;
 
 // The window [offset, end) of another stream, seen as a stream that starts
 // at 0. An entry whose data begin at SourceOffset of its SourceStream is read
@@ -485,9 +481,16 @@ bool EntryWriter::PackEntryData(platform::Stream& source,
   CompressCounters counters;  // 0 bytes, CRC register all ones
   EntryProgress progress(events_, progress_, item);
   const TZip64Mode zip64_mode = settings_.zip64_mode;
+  std::optional<ParallelCompression> parallel;
+  if (parallel_ != nullptr) {
+    parallel.emplace(*parallel_, lookahead_);
+    if (lookahead_ != nullptr && !item.SourceStream) {
+      parallel->first = lookahead_->Claim(item.SourceFileName, item.EntryLevel);
+    }
+  }
   CompressEntry(source, source_size, output, item.EntryLevel, header.method,
                 item.EntryPassword, counters, progress, nullptr,
-                parallel_);
+                parallel ? &*parallel : nullptr);
 
   if (counters.bytes_processed != source_size) {
     if (progress_.CancelRequested) return false;

@@ -27,6 +27,7 @@
 #include "engine/directory/dir_item.h"
 #include "engine/entries/entry_events.h"
 #include "engine/entries/entry_placement.h"
+#include "engine/io/entry_lookahead.h"
 #include "engine/io/parallel_deflate.h"
 #include "engine/volumes/volume_sequence.h"
 #include "platform/env.h"
@@ -67,9 +68,12 @@ class EntryWriter {
   EntryWriter(const EntryWriter&) = delete;
   EntryWriter& operator=(const EntryWriter&) = delete;
 
-  // The compressor of the running update; null: the writing thread
-  // compresses alone.
-  void SetCompressor(ParallelDeflate* parallel) { parallel_ = parallel; }
+  // The compressor of the running update, and what reads the entries that
+  // follow ahead for it; null: the writing thread compresses alone.
+  void SetCompressor(ParallelDeflate* parallel, EntryLookahead* lookahead) {
+    parallel_ = parallel;
+    lookahead_ = lookahead;
+  }
 
   // Writes the pending item `index` of `dir` from its source; true when the
   // entry was written. False after a cancel, or after a failure the host
@@ -116,6 +120,7 @@ class EntryWriter {
   ApplyProgress& progress_;
   RewritePlace& place_;
   ParallelDeflate* parallel_ = nullptr;
+  EntryLookahead* lookahead_ = nullptr;
 
   TZAAction action_ = fxaIgnore;
   bool copy_cancel_ = false;
@@ -137,6 +142,10 @@ std::string TempFileName(platform::Env& env, const std::string& temp_dir);
 // 0xFFFFFFFF bytes; never otherwise.
 bool NeedsLocalZip64(int64_t source_size, uint16_t method, bool encrypted,
                      TZip64Mode mode);
+
+// Source paths this long or longer are refused, as the system's path limit
+// (MAX_PATH) would refuse them on Windows.
+inline constexpr int64_t kMaxSourcePath = 260;
 
 // The number of characters of UTF-8 text (a sequence counts once).
 int64_t CharacterCount(const std::string& text);

@@ -10,14 +10,27 @@
 #define TESSALY_ENGINE_IO_DEFLATE_ADAPTER_H_
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "engine/format/zip_crypto.h"
+#include "engine/io/entry_lookahead.h"
 #include "platform/stream.h"
 
 namespace tessaly::engine {
 
 class ParallelDeflate;
+
+// The parallel compressor as one entry uses it.
+struct ParallelCompression {
+  ParallelDeflate& unit;
+  // Reads the first blocks of the entries that follow while the unit has
+  // room; may be null.
+  EntryLookahead* lookahead = nullptr;
+  // The entry's first block as read ahead (EntryLookahead::Claim), if it
+  // was. CompressEntry takes it over, uses it or drops it.
+  std::optional<AheadBlock> first = std::nullopt;
+};
 
 // The counters of one entry, kept across its blocks. The caller sets them up
 // (normally to the defaults below) and reads them after CompressEntry.
@@ -86,13 +99,14 @@ int64_t DeflateOutputBufferSize(int64_t n);
 // An empty source writes no data: nothing at all without a password, the
 // 12-byte encryption header alone with one.
 //
-// - With `parallel`, deflate data of levels 0 and 4-9 is compressed block
-//   by block on its workers (engine/io/parallel_deflate.h) while this
-//   thread reads ahead and writes. Every block is read again where the
-//   loop reads it without workers, and that read counts: the bytes written,
-//   the counters, the progress calls and the outcome of a short read, a
-//   changed source or a short write are the same as without it. The
-//   source must be able to seek. Stored data and levels 1-3 never use it.
+// - With `parallel`, deflate data is compressed on its workers while this
+//   thread reads ahead and writes: for levels 0 and 4-9 block by block
+//   (several of the entry's blocks at once), for levels 1-3 in order on
+//   one stream. Every block is read again where the loop reads it without
+//   workers, and that read counts: the bytes written, the counters, the
+//   progress calls and the outcome of a short read, a changed source or a
+//   short write are the same as without it. The source must be able to
+//   seek. Stored data never uses the workers.
 // Throws ECompressionError ("error", engine/io/compression_error.h) when
 // zlib reports a failure (for example a level above 9), and
 // platform::EWriteError when the output refuses a byte of the encryption
@@ -101,7 +115,7 @@ void CompressEntry(platform::Stream& source, int64_t source_size,
                    platform::Stream& output, uint8_t level, uint16_t method,
                    std::string_view password, CompressCounters& counters,
                    CompressProgress& progress, HeaderRandom* random = nullptr,
-                   ParallelDeflate* parallel = nullptr);
+                   ParallelCompression* parallel = nullptr);
 
 }  // namespace tessaly::engine
 

@@ -59,10 +59,18 @@ int DeflateStream::End() {
 }
 
 DeflateChunk DeflateBlock(z_stream& stream, const uint8_t* input, int64_t n,
-                          bool last) {
+                          bool last, DeflateChunk* reuse) {
   int64_t capacity = DeflateOutputBufferSize(n);
   DeflateChunk chunk;
-  chunk.owned = std::make_unique_for_overwrite<uint8_t[]>(capacity);
+  if (reuse != nullptr && reuse->owned && reuse->capacity >= capacity) {
+    // More room than the bound changes nothing in what deflate writes.
+    chunk.owned = std::move(reuse->owned);
+    capacity = reuse->capacity;
+    *reuse = {};
+  } else {
+    chunk.owned = std::make_unique_for_overwrite<uint8_t[]>(capacity);
+  }
+  chunk.capacity = capacity;
   chunk.data = chunk.owned.get();
 
   const int flush = last ? Z_FINISH : Z_SYNC_FLUSH;
@@ -79,6 +87,7 @@ DeflateChunk DeflateBlock(z_stream& stream, const uint8_t* input, int64_t n,
     auto bigger = std::make_unique_for_overwrite<uint8_t[]>(grown);
     std::memcpy(bigger.get(), chunk.data, static_cast<size_t>(used));
     chunk.owned = std::move(bigger);
+    chunk.capacity = grown;
     chunk.data = chunk.owned.get();
     stream.next_out = chunk.data + used;
     stream.avail_out = static_cast<uInt>(grown - used);

@@ -50,6 +50,7 @@ class DeflateStream {
 // The output of one block: `length` bytes from `data + offset`.
 struct DeflateChunk {
   std::unique_ptr<uint8_t[]> owned;  // deflate output; empty for stored data
+  int64_t capacity = 0;              // bytes at `owned`
   uint8_t* data = nullptr;
   int64_t offset = 0;
   int64_t length = 0;
@@ -62,9 +63,12 @@ struct DeflateChunk {
 // buffer is grown and deflate called again with the same flush, so a chunk
 // is never cut short. The length is measured from the output space used,
 // which stays correct beyond 4 GiB whatever the width of zlib's counters.
-// Throws ECompressionError when zlib reports a failure.
+// The buffer of `reuse` (the chunk of an earlier block, whose data are no
+// longer needed) is taken over when it is large enough: a stream of blocks
+// then allocates its output memory once. Throws ECompressionError when zlib
+// reports a failure.
 DeflateChunk DeflateBlock(z_stream& stream, const uint8_t* input, int64_t n,
-                          bool last);
+                          bool last, DeflateChunk* reuse = nullptr);
 
 }  // namespace tessaly::engine
 

@@ -16,6 +16,16 @@ namespace {
 // the whole window of deflate.
 constexpr size_t kWindowSize = 32 * 1024;
 
+// The budget of blocks in flight is counted in shares of this size; the
+// largest block (levels 7-9) takes three.
+constexpr int64_t kShare = 512 * 1024;
+constexpr int64_t kSharesOfLargestBlock = 3;
+
+int64_t SharesOf(size_t block_size) {
+  return std::max<int64_t>(
+      1, (static_cast<int64_t>(block_size) + kShare - 1) / kShare);
+}
+
 }  // namespace
 
 uint32_t AppendBlockCrc(uint32_t crc_register, uint32_t block_crc,
@@ -41,6 +51,8 @@ struct ParallelDeflate::Chain {
 struct ParallelDeflate::Job {
   enum class State { kQueued, kRunning, kDone };
   State state = State::kQueued;
+  EntryId entry = 0;
+  int64_t shares = 0;
   uint8_t level = 0;
   bool first = false;
   bool last = false;
@@ -78,7 +90,8 @@ int CompressionThreadCount(int32_t setting) {
 
 ParallelDeflate::ParallelDeflate(int threads, int max_in_flight)
     : threads_(std::max(1, threads)),
-      max_in_flight_(max_in_flight > 0 ? max_in_flight : 2 * threads_) {}
+      capacity_((max_in_flight > 0 ? max_in_flight : 2 * threads_) *
+                kSharesOfLargestBlock) {}
 
 ParallelDeflate::~ParallelDeflate() {
   {
@@ -89,90 +102,130 @@ ParallelDeflate::~ParallelDeflate() {
   for (std::thread& worker : workers_) worker.join();
 }
 
-void ParallelDeflate::BeginEntry(uint8_t level,
-                                 std::span<const uint8_t> preceding) {
-  level_ = level;
-  entry_open_ = true;
-  first_block_ = preceding.empty();
+ParallelDeflate::EntryId ParallelDeflate::OpenEntry(
+    uint8_t level, std::span<const uint8_t> preceding) {
+  const EntryId id = next_id_++;
+  Entry& entry = entries_[id];
+  entry.level = level;
+  entry.first_block = preceding.empty();
   const size_t kept = std::min(preceding.size(), kWindowSize);
-  window_.assign(preceding.end() - kept, preceding.end());
-  chain_ = DeflateBlocksIndependent(level) ? nullptr
-                                           : std::make_shared<Chain>(level);
+  entry.window.assign(preceding.end() - kept, preceding.end());
+  if (!DeflateBlocksIndependent(level)) {
+    entry.chain = std::make_shared<Chain>(level);
+  }
+  return id;
 }
 
-void ParallelDeflate::Submit(std::shared_ptr<const std::vector<uint8_t>> input,
+int ParallelDeflate::InFlight(EntryId id) const {
+  const auto found = entries_.find(id);
+  return found == entries_.end() ? 0 : found->second.in_flight;
+}
+
+void ParallelDeflate::Submit(EntryId id,
+                             std::shared_ptr<const std::vector<uint8_t>> input,
                              bool last) {
   const std::vector<uint8_t>& block = *input;
+  Entry& entry = entries_.at(id);
   if (workers_.empty()) StartWorkers();
 
   auto job = std::make_shared<Job>();
-  job->level = level_;
-  job->first = first_block_;
+  job->entry = id;
+  job->shares = SharesOf(block.size());
+  job->level = entry.level;
+  job->first = entry.first_block;
   job->last = last;
-  if (chain_) {
-    job->chain = chain_;
-    job->chain_index = chain_->submitted++;
+  if (entry.chain) {
+    job->chain = entry.chain;
+    job->chain_index = entry.chain->submitted++;
   } else {
-    job->dictionary = window_;
+    job->dictionary = entry.window;
     if (!last) {
+      std::vector<uint8_t>& window = entry.window;
       if (block.size() >= kWindowSize) {
-        window_.assign(block.end() - kWindowSize, block.end());
+        window.assign(block.end() - kWindowSize, block.end());
       } else {
-        window_.insert(window_.end(), block.begin(), block.end());
-        if (window_.size() > kWindowSize) {
-          window_.erase(window_.begin(), window_.end() - kWindowSize);
+        window.insert(window.end(), block.begin(), block.end());
+        if (window.size() > kWindowSize) {
+          window.erase(window.begin(), window.end() - kWindowSize);
         }
       }
     }
   }
   job->input = std::move(input);
-  first_block_ = false;
+  const int64_t shares = job->shares;
+  entry.first_block = false;
   if (last) {
-    entry_open_ = false;
-    chain_.reset();
-    window_.clear();
+    entry.closed = true;
+    entry.window = {};
   }
 
   {
     std::lock_guard lock(mutex_);
     jobs_.push_back(std::move(job));
   }
+  ++entry.in_flight;
   ++in_flight_;
+  entry.load += shares;
+  load_ += shares;
   work_ready_.notify_one();
 }
 
-DeflatedBlock ParallelDeflate::TakeNext() {
+void ParallelDeflate::SetUrgent(EntryId id) {
+  std::lock_guard lock(mutex_);
+  urgent_ = id;
+}
+
+DeflatedBlock ParallelDeflate::Take(EntryId id) {
+  Entry& entry = entries_.at(id);
   std::shared_ptr<Job> job;
   {
     std::unique_lock lock(mutex_);
-    job_done_.wait(
-        lock, [this] { return jobs_.front()->state == Job::State::kDone; });
-    job = std::move(jobs_.front());
-    jobs_.pop_front();
+    const auto oldest = [&] {
+      return std::find_if(jobs_.begin(), jobs_.end(),
+                          [&](const std::shared_ptr<Job>& j) {
+                            return j->entry == id;
+                          });
+    };
+    job_done_.wait(lock,
+                   [&] { return (*oldest())->state == Job::State::kDone; });
+    const auto at = oldest();
+    job = std::move(*at);
+    jobs_.erase(at);
   }
+  --entry.in_flight;
   --in_flight_;
+  entry.load -= job->shares;
+  load_ -= job->shares;
+  // An entry whose blocks are all back needs nothing more from the unit.
+  if (entry.closed && entry.in_flight == 0) entries_.erase(id);
   if (job->error) std::rethrow_exception(job->error);
   return std::move(job->result);
 }
 
-void ParallelDeflate::Discard() {
-  {
+void ParallelDeflate::Discard(EntryId id) {
+  const auto found = entries_.find(id);
+  if (found == entries_.end()) return;
+  if (found->second.in_flight > 0) {
     std::unique_lock lock(mutex_);
-    std::erase_if(jobs_, [](const std::shared_ptr<Job>& job) {
-      return job->state == Job::State::kQueued;
+    const auto own = [id](const std::shared_ptr<Job>& job) {
+      return job->entry == id;
+    };
+    std::erase_if(jobs_, [&](const std::shared_ptr<Job>& job) {
+      return own(job) && job->state == Job::State::kQueued;
     });
-    job_done_.wait(lock, [this] {
-      return std::all_of(jobs_.begin(), jobs_.end(),
-                         [](const std::shared_ptr<Job>& job) {
-                           return job->state == Job::State::kDone;
-                         });
+    job_done_.wait(lock, [&] {
+      return std::none_of(jobs_.begin(), jobs_.end(),
+                          [&](const std::shared_ptr<Job>& job) {
+                            return own(job) &&
+                                   job->state != Job::State::kDone;
+                          });
     });
-    jobs_.clear();
+    std::erase_if(jobs_, own);
+    if (urgent_ == id) urgent_ = 0;
   }
-  in_flight_ = 0;
-  entry_open_ = false;
-  chain_.reset();
-  window_.clear();
+  in_flight_ -= found->second.in_flight;
+  load_ -= found->second.load;
+  entries_.erase(found);
 }
 
 void ParallelDeflate::StartWorkers() {
@@ -182,14 +235,19 @@ void ParallelDeflate::StartWorkers() {
   }
 }
 
+bool ParallelDeflate::MayStart(const Job& job) {
+  return job.state == Job::State::kQueued &&
+         (!job.chain || job.chain->next_index == job.chain_index);
+}
+
 std::shared_ptr<ParallelDeflate::Job> ParallelDeflate::RunnableJob() {
+  std::shared_ptr<Job> first;
   for (const std::shared_ptr<Job>& job : jobs_) {
-    if (job->state != Job::State::kQueued) continue;
-    if (!job->chain || job->chain->next_index == job->chain_index) {
-      return job;
-    }
+    if (!MayStart(*job)) continue;
+    if (job->entry == urgent_) return job;
+    if (!first) first = job;
   }
-  return nullptr;
+  return first;
 }
 
 void ParallelDeflate::WorkerLoop() {
@@ -237,8 +295,7 @@ void ParallelDeflate::WorkerLoop() {
         chunk = CompressIndependent(job->level, job->dictionary, *job->input,
                                     job->last);
       }
-      const uint8_t* begin = chunk.data + chunk.offset;
-      job->result.data.assign(begin, begin + chunk.length);
+      job->result.chunk = std::move(chunk);
       job->input.reset();
       job->dictionary = {};
     } catch (...) {

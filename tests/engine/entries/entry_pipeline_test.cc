@@ -89,8 +89,8 @@ class EntryPipelineTest : public ::testing::Test {
   }
 
   void Run() {
-    pipeline_.BeginStep(dir_);
-    pipeline_.WriteItems(dir_, saved_, 0, left_out_);
+    pipeline_.BeginStep(dir_, 0);
+    pipeline_.WriteItems(dir_, saved_, left_out_);
   }
 
   std::vector<std::string> Names() {

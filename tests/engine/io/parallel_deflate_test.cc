@@ -1,6 +1,9 @@
 #include "engine/io/parallel_deflate.h"
 
 #include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
 #include <functional>
 #include <limits>
 #include <memory>
@@ -37,26 +40,44 @@ Compressed Serial(const Bytes& data, uint8_t level) {
 }
 
 // Cuts `data` into the adapter's blocks for `level` and submits them to
-// `unit` as one entry, taking results whenever the unit is full; taken
-// blocks go to `taken` in order.
-void SubmitEntry(ParallelDeflate& unit, const Bytes& data, uint8_t level,
-                 std::vector<DeflatedBlock>& taken) {
-  unit.BeginEntry(level);
+// `unit` as one entry; whenever the unit is full, the oldest entry in
+// `open` gives back a block, which goes to `taken[entry]`. Returns the
+// entry.
+using Taken = std::map<ParallelDeflate::EntryId, std::vector<DeflatedBlock>>;
+ParallelDeflate::EntryId SubmitEntry(
+    ParallelDeflate& unit, const Bytes& data, uint8_t level, Taken& taken,
+    std::deque<ParallelDeflate::EntryId>& open) {
+  const ParallelDeflate::EntryId entry = unit.OpenEntry(level);
+  open.push_back(entry);
   const size_t block = static_cast<size_t>(DeflateBlockSize(level));
   for (size_t at = 0; at < data.size(); at += block) {
-    while (unit.Full()) taken.push_back(unit.TakeNext());
+    while (unit.Full()) {
+      while (unit.InFlight(open.front()) == 0) open.pop_front();
+      taken[open.front()].push_back(unit.Take(open.front()));
+    }
     const size_t n = std::min(block, data.size() - at);
     unit.Submit(
+        entry,
         std::make_shared<Bytes>(data.begin() + at, data.begin() + at + n),
         at + n == data.size());
   }
+  return entry;
+}
+
+// Takes every block still in flight of the entries in `open`.
+void TakeAll(ParallelDeflate& unit, Taken& taken,
+             std::deque<ParallelDeflate::EntryId>& open) {
+  for (const ParallelDeflate::EntryId entry : open) {
+    while (unit.InFlight(entry) > 0) taken[entry].push_back(unit.Take(entry));
+  }
+  open.clear();
 }
 
 // Joins the blocks of one entry as the entry writer does.
 Compressed Join(const std::vector<DeflatedBlock>& blocks) {
   Compressed out;
   for (const DeflatedBlock& b : blocks) {
-    out.data.insert(out.data.end(), b.data.begin(), b.data.end());
+    out.data.insert(out.data.end(), b.data().begin(), b.data().end());
     out.crc_register = AppendBlockCrc(out.crc_register, b.crc, b.source_size);
   }
   return out;
@@ -69,8 +90,9 @@ Compressed Parallel(const Bytes& data, uint8_t level, int threads) {
   platform::MemoryStream output;
   CompressCounters counters;
   NoCompressProgress progress;
+  ParallelCompression parallel{unit};
   CompressEntry(source, static_cast<int64_t>(data.size()), output, level, 8, "",
-                counters, progress, nullptr, &unit);
+                counters, progress, nullptr, &parallel);
   EXPECT_EQ(unit.InFlight(), 0);
   return {Bytes(output.bytes().begin(), output.bytes().end()), counters.crc};
 }
@@ -196,45 +218,52 @@ TEST(ParallelDeflateTest, KeepsEntriesApartWhenSeveralAreInFlight) {
       {1, Prefix(Image, 600000)}};
   for (int max_in_flight : {1, 3, 8}) {
     ParallelDeflate unit(2, max_in_flight);
-    std::vector<DeflatedBlock> taken;
-    for (const Entry& e : entries) SubmitEntry(unit, e.data, e.level, taken);
-    while (unit.InFlight() > 0) taken.push_back(unit.TakeNext());
-
-    size_t at = 0;
+    Taken taken;
+    std::deque<ParallelDeflate::EntryId> open;
+    std::vector<ParallelDeflate::EntryId> ids;
     for (const Entry& e : entries) {
-      std::vector<DeflatedBlock> own;
-      do {
-        own.push_back(std::move(taken[at++]));
-      } while (!own.back().last);
+      ids.push_back(SubmitEntry(unit, e.data, e.level, taken, open));
+    }
+    TakeAll(unit, taken, open);
+    EXPECT_EQ(unit.InFlight(), 0);
+
+    for (size_t k = 0; k < entries.size(); ++k) {
+      const Entry& e = entries[k];
+      const std::vector<DeflatedBlock>& own = taken[ids[k]];
+      ASSERT_FALSE(own.empty());
+      EXPECT_TRUE(own.back().last);
       const Compressed serial = Serial(e.data, e.level);
       EXPECT_TRUE(Join(own).data == serial.data)
           << "level " << int{e.level} << ", " << max_in_flight << " in flight";
       EXPECT_EQ(Join(own).crc_register, serial.crc_register);
     }
-    EXPECT_EQ(at, taken.size());
   }
 }
 
-// A zlib failure comes back from TakeNext as ECompressionError, for the
+// A zlib failure comes back from Take as ECompressionError, for the
 // failing block and every later block of an in-order entry; after Discard
 // the unit compresses the next entry as if nothing had happened.
 TEST(ParallelDeflateTest, ReportsFailuresAndRecoversAfterDiscard) {
   ParallelDeflate unit(2);
-  unit.BeginEntry(10);  // a level zlib refuses
-  unit.Submit(std::make_shared<Bytes>(Prefix(Text, 1000)), false);
-  unit.Submit(std::make_shared<Bytes>(Prefix(Text, 1000)), true);
-  EXPECT_THROW(unit.TakeNext(), ECompressionError);
-  EXPECT_THROW(unit.TakeNext(), ECompressionError);
+  const ParallelDeflate::EntryId refused = unit.OpenEntry(10);  // zlib refuses
+  unit.Submit(refused, std::make_shared<Bytes>(Prefix(Text, 1000)), false);
+  unit.Submit(refused, std::make_shared<Bytes>(Prefix(Text, 1000)), true);
+  EXPECT_THROW(unit.Take(refused), ECompressionError);
+  EXPECT_THROW(unit.Take(refused), ECompressionError);
+  EXPECT_EQ(unit.InFlight(), 0);
 
   const Bytes data = Prefix(Records, 3 * 512 * 1024);
-  std::vector<DeflatedBlock> taken;
-  SubmitEntry(unit, data, 2, taken);  // stops while blocks are in flight
-  unit.Discard();
+  Taken taken;
+  std::deque<ParallelDeflate::EntryId> open;
+  // Stops while blocks are in flight.
+  const ParallelDeflate::EntryId dropped =
+      SubmitEntry(unit, data, 2, taken, open);
+  unit.Discard(dropped);
   EXPECT_EQ(unit.InFlight(), 0);
-  taken.clear();
-  SubmitEntry(unit, data, 2, taken);
-  while (unit.InFlight() > 0) taken.push_back(unit.TakeNext());
-  EXPECT_TRUE(Join(taken).data == Serial(data, 2).data);
+  open.clear();
+  const ParallelDeflate::EntryId kept = SubmitEntry(unit, data, 2, taken, open);
+  TakeAll(unit, taken, open);
+  EXPECT_TRUE(Join(taken[kept]).data == Serial(data, 2).data);
 }
 
 // Destroying the unit with blocks queued, running and done stops and joins
@@ -243,14 +272,54 @@ TEST(ParallelDeflateTest, DestructorJoinsWithBlocksInFlight) {
   const Bytes data = Prefix(Text, 8 * 500000);
   for (uint8_t level : {1, 9}) {
     ParallelDeflate unit(2, 8);
-    std::vector<DeflatedBlock> taken;
-    unit.BeginEntry(level);
+    const ParallelDeflate::EntryId entry = unit.OpenEntry(level);
     for (int i = 0; i < 8; ++i) {
-      unit.Submit(std::make_shared<Bytes>(data.begin() + i * 500000,
+      unit.Submit(entry,
+                  std::make_shared<Bytes>(data.begin() + i * 500000,
                                           data.begin() + (i + 1) * 500000),
                   i == 7);
     }
   }
+}
+
+// Entries open side by side: taking or dropping the blocks of one, in any
+// order, leaves the others' blocks as they were; an urgent entry is served
+// and the budget is shared.
+TEST(ParallelDeflateTest, EntriesAreTakenAndDroppedOneByOne) {
+  ParallelDeflate unit(2, 2);  // three 1 MiB blocks or six small ones
+  const Bytes text = Prefix(Text, 2 * DeflateBlockSize(6));
+  const Bytes image = Prefix(Image, 500000);  // one block of level 1
+  const ParallelDeflate::EntryId a = unit.OpenEntry(6);
+  const ParallelDeflate::EntryId b = unit.OpenEntry(1);
+  const ParallelDeflate::EntryId c = unit.OpenEntry(9);
+  const size_t half = text.size() / 2;
+  unit.Submit(a, std::make_shared<Bytes>(text.begin(), text.begin() + half),
+              false);
+  unit.Submit(b, std::make_shared<Bytes>(image), true);
+  unit.Submit(c, std::make_shared<Bytes>(Prefix(Records, 5000)), true);
+  EXPECT_FALSE(unit.Full());
+  unit.SetUrgent(a);
+  unit.Submit(a, std::make_shared<Bytes>(text.begin() + half, text.end()),
+              true);
+  EXPECT_TRUE(unit.Full());
+  EXPECT_EQ(unit.InFlight(a), 2);
+
+  std::vector<DeflatedBlock> from_b;
+  from_b.push_back(unit.Take(b));  // the newer entry first
+  unit.Discard(c);
+  EXPECT_EQ(unit.InFlight(), 2);
+  EXPECT_FALSE(unit.Full());
+  unit.Discard(c);  // no longer open: nothing happens
+  std::vector<DeflatedBlock> from_a;
+  from_a.push_back(unit.Take(a));
+  from_a.push_back(unit.Take(a));
+  EXPECT_EQ(unit.InFlight(), 0);
+
+  const Compressed serial_a = Serial(text, 6);
+  EXPECT_TRUE(Join(from_a).data == serial_a.data);
+  EXPECT_EQ(Join(from_a).crc_register, serial_a.crc_register);
+  EXPECT_TRUE(Join(from_b).data == Serial(image, 1).data);
+  EXPECT_TRUE(from_b[0].last);
 }
 
 // Records the progress calls and cancels at a chosen call.
@@ -320,6 +389,8 @@ struct Case {
 };
 
 AdapterRun RunAdapter(const Case& c, const Bytes& data, ParallelDeflate* unit) {
+  std::optional<ParallelCompression> parallel;
+  if (unit != nullptr) parallel.emplace(*unit);
   platform::MemoryStream source{std::span<const uint8_t>(data)};
   FullDisk output(c.disk);
   AdapterRun run;
@@ -339,7 +410,7 @@ AdapterRun RunAdapter(const Case& c, const Bytes& data, ParallelDeflate* unit) {
   HeaderRandom random = HeaderRandom::WithFixedSeed(42);
   CompressEntry(source, static_cast<int64_t>(data.size()) + c.claimed_extra,
                 output, c.level, 8, c.password, run.counters, progress, &random,
-                unit);
+                parallel ? &*parallel : nullptr);
   run.output = output.bytes();
   run.calls = progress.calls;
   return run;
