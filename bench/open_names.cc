@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
   int32_t count = 0;
   try {
     zip.Open(engine::kOpenReadOnlyDenyNone);
-    engine::TZADirArray& dir = zip.DirManager->Dir;
+    engine::TZADirArray& dir = zip.DirectoryStore()->Dir;
     count = dir.Count();
     for (int32_t i = 0; i < count; ++i) {
       int32_t index = -1;

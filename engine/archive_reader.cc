@@ -15,17 +15,17 @@ TZAArchiveReader::TZAArchiveReader(TZABaseArchiver& archiver)
 EntryReadResult TZAArchiveReader::ReadEntry(int32_t index,
                                             std::string_view password,
                                             const EntrySink& sink) {
-  return engine::ReadEntry(volumes_, archiver_.DirManager->Dir.ItemPtr(index),
-                           password, sink);
+  return engine::ReadEntry(
+      volumes_, archiver_.DirectoryStore()->Dir.ItemPtr(index), password, sink);
 }
 
 void TZAArchiveReader::Join(platform::Stream& output) {
-  JoinArchive(volumes_, archiver_.DirManager->Dir, archiver_.DirManager->Comment,
-              output);
+  JoinArchive(volumes_, archiver_.DirectoryStore()->Dir,
+              archiver_.DirectoryStore()->Comment, output);
 }
 
 bool TZAArchiveReader::DirectoryRebuilt() const {
-  return archiver_.DirManager->EndRecordPosition < 0;
+  return archiver_.DirectoryStore()->EndRecordPosition < 0;
 }
 
 }  // namespace tessaly::engine

@@ -19,7 +19,7 @@
 
 #include "engine/base/dialog_service.h"
 #include "engine/directory/entry_info.h"
-#include "engine/io/archiver_core.h"
+#include "engine/archiver_core.h"
 #include "engine/selection/file_selector.h"
 
 namespace tessaly::engine {
@@ -117,8 +117,8 @@ class TZABaseArchiver : public ArchiverCore, public SelectionHost {
   void DoConfirmProcessFile(const std::string& FileName,
                             TZAProcessOperation Operation,
                             bool& Confirm) override;
-  void DoPassword(const std::string& FileName, std::string& NewPassword,
-                  bool& SkipFile) override;
+  virtual void DoPassword(const std::string& FileName,
+                          std::string& NewPassword, bool& SkipFile);
   void DoProcessFileFailure(const std::string& FileName,
                             TZAProcessOperation Operation, int32_t NativeError,
                             int32_t ErrorCode, const std::string& ErrorMessage,
@@ -135,8 +135,8 @@ class TZABaseArchiver : public ArchiverCore, public SelectionHost {
   void DoStoreFile(std::string& FileName, uint32_t& FileAttr,
                    std::string& Comment,
                    const std::string& OriginalFileName) override;
-  void DoExtractFile(std::string& FileName, uint32_t& FileAttr,
-                     const std::string& Comment) override;
+  virtual void DoExtractFile(std::string& FileName, uint32_t& FileAttr,
+                             const std::string& Comment);
 
  protected:
   // Whether `name` lies on a removable drive ("A:", "B:", or a drive the

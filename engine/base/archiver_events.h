@@ -58,6 +58,20 @@ using TZAOnExtractFileEvent =
     std::function<void(Component* Sender, std::string& FileName,
                        uint32_t& FileAttr, const std::string& Comment)>;
 
+// The failure dialogue, as the units that work on single files (selection,
+// the entry pipeline) ask their owner for it: the archiver's dispatcher
+// raises OnProcessFileFailure or shows its default box, and the answer
+// (Retry, Ignore, Abort) comes back in Action.
+class FileFailureHost {
+ public:
+  virtual ~FileFailureHost() = default;
+  virtual void DoProcessFileFailure(const std::string& FileName,
+                                    TZAProcessOperation Operation,
+                                    int32_t NativeError, int32_t ErrorCode,
+                                    const std::string& ErrorMessage,
+                                    TZAAction& Action) = 0;
+};
+
 }  // namespace tessaly::engine
 
 #endif  // TESSALY_ENGINE_BASE_ARCHIVER_EVENTS_H_

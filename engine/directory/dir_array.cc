@@ -54,7 +54,9 @@ void TZADirArray::Reserve(int32_t n) {
 
 void TZADirArray::Clear() {
   for (int32_t i = 0; i < Used; ++i) {
-    std::vector<ExtraBlock>().swap(Items[static_cast<size_t>(i)].ExtraBlocks);
+    TDirItem& item = Items[static_cast<size_t>(i)];
+    std::vector<ExtraBlock>().swap(item.ExtraBlocks);
+    item.SourceStream.Reset();
   }
   Used = 0;
   Names.Clear();
@@ -92,14 +94,6 @@ void TZADirArray::PutItem(int32_t index, const TDirItem& item) {
 
 void TZADirArray::DeleteItem(int32_t index) {
   if (index < 0 || index >= Used) throw EZAException(kCodeDeleteItemIndex);
-  TDirItem& item = Items[static_cast<size_t>(index)];
-  if (item.SourceStream != nullptr && item.OwnsSource) {
-    delete item.SourceStream;
-  }
-  item.SourceStream = nullptr;
-  item.OwnsSource = false;
-  std::vector<ExtraBlock>().swap(item.ExtraBlocks);
-
   // The name index is positional, so the item's own position goes. Looking
   // the name up by value would pick the last of several equal names and
   // leave the index out of step with the items.

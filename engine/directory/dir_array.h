@@ -30,7 +30,8 @@ class TZADirArray {
   // the items they read prove real rather than by what a record claims.
   void Reserve(int32_t n);
 
-  // Frees every item's extra data; Used = 0 (storage kept); names cleared.
+  // Frees every item's extra data and lets go of its source stream; Used = 0
+  // (storage kept); names cleared.
   void Clear();
 
   // Copies item `index` out. Raises EZAException 2 outside 0..Count-1.
@@ -41,7 +42,8 @@ class TZADirArray {
   // Stores a copy of `item` at `index` and keeps the name index in step.
   // Raises 1 outside the range, 58 when the name index is out of step.
   void PutItem(int32_t index, const TDirItem& item);
-  // Removes item `index` (freeing an owned source stream). Raises 4.
+  // Removes item `index` (its owned source stream is freed unless another
+  // copy of the item holds it). Raises 4.
   void DeleteItem(int32_t index);
   // Appends a copy of `item` (SetCount(Count()+1), PutItem). Returns index.
   int32_t AddItem(const TDirItem& item);

@@ -8,12 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/format/central_header.h"
 #include "engine/base/types.h"
-
-namespace tessaly::platform {
-class Stream;
-}
+#include "engine/directory/source_stream_ref.h"
+#include "engine/format/central_header.h"
 
 namespace tessaly::engine {
 
@@ -37,8 +34,9 @@ struct TDirItem {
   uint32_t Zip64DiskStart = 0;          // when header holds 0xFFFF
   bool Pending = false;                 // touched by the running transaction
   std::string EntryPassword;
-  platform::Stream* SourceStream = nullptr;  // freed by the item iff OwnsSource
-  bool OwnsSource = false;
+  // The entry's data in place of SourceFileName's file, or none; an owned
+  // stream is freed when no copy of the item holds it any more.
+  SourceStreamRef SourceStream;
   uint32_t SourceOffset = 0;
   std::string SourceFileName;
   uint8_t EntryLevel = 0;                    // compression mode 0..9
@@ -50,6 +48,7 @@ struct TDirItem {
   uint64_t CompressedSize() const;
   uint64_t LocalHeaderOffset() const;
   uint32_t DiskStart() const;
+  bool OwnsSource() const { return SourceStream.owned(); }
   bool IsFolder() const { return (header.external_attributes & 0x10) != 0; }
 };
 

@@ -521,9 +521,7 @@ void FileSelector::InitItem(int32_t index, const std::string& full_name) {
   item.Zip64CompressedSize = 0;
   item.Zip64LocalOffset = 0;
   item.Zip64DiskStart = 0;
-  if (item.OwnsSource) delete item.SourceStream;
-  item.SourceStream = nullptr;
-  item.OwnsSource = false;
+  item.SourceStream.Reset();
   item.SourceOffset = 0;
 
   if (is_folder) {

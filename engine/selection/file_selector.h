@@ -18,6 +18,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "engine/base/archiver_events.h"
 #include "engine/base/options.h"
 #include "engine/base/string_list.h"
 #include "engine/base/types.h"
@@ -37,9 +38,8 @@ std::recursive_mutex& ScanLock();
 
 // What the selector asks of its owner: the events raised for each file and
 // the failure dialogue (their dispatchers, engine/archiver.h).
-class SelectionHost {
+class SelectionHost : public FileFailureHost {
  public:
-  virtual ~SelectionHost() = default;
   virtual void DoConfirmProcessFile(const std::string& FileName,
                                     TZAProcessOperation Operation,
                                     bool& Confirm) = 0;
@@ -48,11 +48,6 @@ class SelectionHost {
                            const std::string& OriginalFileName) = 0;
   virtual void DoConfirmOverwrite(const std::string& SourceFileName,
                                   std::string& DestFileName, bool& Confirm) = 0;
-  virtual void DoProcessFileFailure(const std::string& FileName,
-                                    TZAProcessOperation Operation,
-                                    int32_t NativeError, int32_t ErrorCode,
-                                    const std::string& ErrorMessage,
-                                    TZAAction& Action) = 0;
 };
 
 // The owner's settings the selector reads at each step (a handler may

@@ -52,7 +52,7 @@ class OpenTest : public ::testing::Test {
 
   std::vector<std::string> Names() {
     std::vector<std::string> names;
-    TZADirArray& dir = zip_.DirManager->Dir;
+    TZADirArray& dir = zip_.DirectoryStore()->Dir;
     for (int32_t i = 0; i < dir.Count(); ++i) {
       names.push_back(dir.ItemPtr(i).StoredName);
     }
@@ -144,7 +144,7 @@ TEST_F(OpenTest, ArchiveWithAStubOpensAndLists) {
   zip_.FileName = dir_.Join("stub.zip");
   zip_.Open(kOpenReadOnlyDenyNone);
   EXPECT_EQ(zip_.SpanningMode(), smNone);
-  EXPECT_EQ(zip_.DirManager->PrefixSize, 4096);
+  EXPECT_EQ(zip_.DirectoryStore()->PrefixSize, 4096);
   EXPECT_EQ(Names(), kExpected);
 }
 
@@ -164,7 +164,7 @@ TEST_F(OpenTest, GarbageWithoutLocalHeadersRaises35AndStaysClosed) {
 TEST_F(OpenTest, EndRecordMissingWithRebuildOffRaises48) {
   dir_.WriteFile("junk.zip", std::string(1000, 'j'));
   zip_.FileName = dir_.Join("junk.zip");
-  zip_.RebuildDirectory = false;
+  zip_.SetRebuildDirectory(false);
   try {
     zip_.Open(kOpenReadOnlyDenyNone);
     FAIL() << "opened junk";

@@ -89,7 +89,7 @@ TEST_F(TransactionTest, InMemoryArchiveCanOnlyBeCreated) {
             "00028");
   zip_.Open();
   EXPECT_TRUE(zip_.IsOpen());
-  EXPECT_EQ(zip_.OpenMode, kOpenCreate);
+  EXPECT_EQ(zip_.LastOpenMode(), kOpenCreate);
   zip_.Close();
   EXPECT_EQ(dir_.ReadFile("out.zip"), "") << "the disk file is left alone";
 }
@@ -105,7 +105,7 @@ TEST_F(TransactionTest, NestedTransactionsWriteAtTheOutermostEnd) {
   zip_.BeginUpdate();
   zip_.BeginUpdate();
   zip_.AddMatchingFiles();
-  EXPECT_EQ(zip_.UpdateCount, 2);
+  EXPECT_EQ(zip_.UpdateDepth(), 2);
   zip_.EndUpdate();
   EXPECT_TRUE(zip_.IsUpdating());
   // The archive is read through its own stream: Windows lets no one else
@@ -114,7 +114,7 @@ TEST_F(TransactionTest, NestedTransactionsWriteAtTheOutermostEnd) {
   zip_.EndUpdate();
   EXPECT_FALSE(zip_.IsUpdating());
   EXPECT_GT(zip_.Volumes().stream()->Size(), 22);
-  EXPECT_EQ(zip_.DirManager->Dir.Count(), 2);
+  EXPECT_EQ(zip_.DirectoryStore()->Dir.Count(), 2);
   zip_.Close();
 }
 
@@ -123,9 +123,9 @@ TEST_F(TransactionTest, DiscardUpdateDropsEveryLevel) {
   zip_.BeginUpdate();
   zip_.BeginUpdate();
   zip_.DiscardUpdate();
-  EXPECT_EQ(zip_.UpdateCount, 0);
+  EXPECT_EQ(zip_.UpdateDepth(), 0);
   zip_.EndUpdate();  // nothing left to end
-  EXPECT_EQ(zip_.UpdateCount, 0);
+  EXPECT_EQ(zip_.UpdateDepth(), 0);
 }
 
 TEST_F(TransactionTest, ReadOnlyArchiveRefusesUpdates) {
@@ -139,10 +139,10 @@ TEST_F(TransactionTest, ReadOnlyArchiveRefusesUpdates) {
     zip_.Open(kOpenReadOnlyDenyNone);
   } else {
     zip_.Open();
-    EXPECT_EQ(zip_.OpenMode, kOpenReadOnlyDenyNone);
+    EXPECT_EQ(zip_.LastOpenMode(), kOpenReadOnlyDenyNone);
   }
   EXPECT_EQ(CodeOf([&] { zip_.AddMatchingFiles(); }), 32);
-  EXPECT_EQ(zip_.UpdateCount, 0);
+  EXPECT_EQ(zip_.UpdateDepth(), 0);
   zip_.Close();
   EXPECT_TRUE(env.SetFileAttributes(zip_.FileName, platform::kAttrArchive));
 }
@@ -153,7 +153,7 @@ TEST_F(TransactionTest, SplitArchiveTakesOneUpdatePerOpen) {
   zip_.SpanningOptions.SetCustomVolumeSize(65536);
   zip_.Open(kOpenCreate);
   zip_.AddMatchingFiles();
-  EXPECT_EQ(zip_.OpenMode, kOpenReadWriteDenyWrite);
+  EXPECT_EQ(zip_.LastOpenMode(), kOpenReadWriteDenyWrite);
   EXPECT_EQ(CodeOf([&] { zip_.AddMatchingFiles(); }), 52);
   EXPECT_EQ(CodeOf([&] { zip_.BeginUpdate(); }), 62);
   EXPECT_EQ(last_message_,
@@ -176,11 +176,11 @@ TEST_F(TransactionTest, SplitArchiveWithoutEntriesRefusesASecondUpdateWith62) {
 TEST_F(TransactionTest, SetActiveOpensAndCloses) {
   zip_.SetActive(true);
   EXPECT_TRUE(zip_.IsOpen());
-  EXPECT_EQ(zip_.OpenMode, kOpenCreate) << "the file did not exist";
+  EXPECT_EQ(zip_.LastOpenMode(), kOpenCreate) << "the file did not exist";
   zip_.SetActive(false);
   EXPECT_FALSE(zip_.IsOpen());
   zip_.SetActive(true);
-  EXPECT_EQ(zip_.OpenMode, kOpenReadWriteDenyWrite);
+  EXPECT_EQ(zip_.LastOpenMode(), kOpenReadWriteDenyWrite);
   zip_.SetActive(false);
 }
 
@@ -191,7 +191,7 @@ TEST_F(TransactionTest, SwitchingInMemoryArchiveToDiskWritesItOut) {
   zip_.SetInMemory(false);
   EXPECT_FALSE(zip_.InMemory());
   EXPECT_TRUE(zip_.IsOpen());
-  EXPECT_EQ(zip_.DirManager->Dir.Count(), 2);
+  EXPECT_EQ(zip_.DirectoryStore()->Dir.Count(), 2);
   zip_.Close();
 }
 

@@ -28,15 +28,15 @@ class ArchiverTest : public ::testing::Test {
 TEST_F(ArchiverTest, FreshComponentHasItsDocumentedDefaults) {
   EXPECT_EQ(zip_.CompressionLevel(), clFastest);
   EXPECT_EQ(zip_.CompressionMode(), 1);
-  EXPECT_EQ(zip_.EntryMethod, 8) << "deflate for a new TZipArchiver";
+  EXPECT_EQ(zip_.NewEntryMethod(), 8) << "deflate for a new TZipArchiver";
   EXPECT_EQ(zip_.Zip64Mode, zmDisabled);
   EXPECT_EQ(zip_.SpanningMode(), smNone);
-  EXPECT_TRUE(zip_.ZipFormat);
+  EXPECT_TRUE(zip_.IsZipFormat());
   EXPECT_FALSE(zip_.InMemory());
   EXPECT_FALSE(zip_.ExtractCorruptedFiles);
-  EXPECT_TRUE(zip_.RebuildDirectory);
+  EXPECT_TRUE(zip_.ShouldRebuildDirectory());
   EXPECT_FALSE(zip_.IsOpen());
-  EXPECT_EQ(zip_.UpdateCount, 0);
+  EXPECT_EQ(zip_.UpdateDepth(), 0);
   EXPECT_EQ(zip_.Options.StorePath, spRelativePath);
   EXPECT_TRUE(zip_.Options.Recurse);
   EXPECT_EQ(zip_.Options.ShareMode, smShareDenyNone);
@@ -53,8 +53,8 @@ TEST_F(ArchiverTest, FreshComponentHasItsDocumentedDefaults) {
 TEST_F(ArchiverTest, BaseClassKeepsZip64AutoAndNoMethod) {
   TZABaseArchiver base;
   EXPECT_EQ(base.Zip64Mode, zmAuto);
-  EXPECT_EQ(base.EntryMethod, 0xFFFF);
-  EXPECT_FALSE(base.ZipFormat);
+  EXPECT_EQ(base.NewEntryMethod(), 0xFFFF);
+  EXPECT_FALSE(base.IsZipFormat());
 }
 
 struct ModeCase {
@@ -71,7 +71,7 @@ TEST_F(ArchiverTest, CompressionModeSetsLevelAndMethod) {
   for (const ModeCase& c : cases) {
     zip_.SetCompressionMode(c.mode);
     EXPECT_EQ(zip_.CompressionLevel(), c.level) << "mode " << int(c.mode);
-    EXPECT_EQ(zip_.EntryMethod, c.method) << "mode " << int(c.mode);
+    EXPECT_EQ(zip_.NewEntryMethod(), c.method) << "mode " << int(c.mode);
   }
 }
 
@@ -83,7 +83,7 @@ TEST_F(ArchiverTest, CompressionLevelSetsMode) {
     EXPECT_EQ(zip_.CompressionMode(), mode);
   }
   zip_.SetCompressionLevel(clNone);
-  EXPECT_EQ(zip_.EntryMethod, 0);
+  EXPECT_EQ(zip_.NewEntryMethod(), 0);
 }
 
 TEST_F(ArchiverTest, CompressionModeAboveNineRaisesCodeFiveAndKeepsOldValues) {

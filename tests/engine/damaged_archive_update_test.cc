@@ -72,8 +72,9 @@ class DamagedArchiveUpdateTest : public ::testing::Test {
     zip.FileName = archive_;
     zip.Open(kOpenReadOnlyDenyNone);
     int32_t index = -1;
-    EXPECT_TRUE(zip.DirManager->Dir.FindName(name, index)) << name;
-    const bool folder = index >= 0 && zip.DirManager->Dir.ItemPtr(index).IsFolder();
+    EXPECT_TRUE(zip.DirectoryStore()->Dir.FindName(name, index)) << name;
+    const bool folder =
+        index >= 0 && zip.DirectoryStore()->Dir.ItemPtr(index).IsFolder();
     zip.Close();
     return folder;
   }

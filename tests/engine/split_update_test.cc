@@ -259,7 +259,7 @@ TEST_P(RollBackTest, NewArchiveKeepsOnlyItsEmptyFirstVolume) {
   ExpectOutcome();
   EXPECT_GE(requests_.size(), 2u) << "the update reached a second volume";
   EXPECT_EQ(Volumes(), before);
-  EXPECT_EQ(zip_.DirManager->Dir.Count(), 0);
+  EXPECT_EQ(zip_.DirectoryStore()->Dir.Count(), 0);
 
   // Closed without entries: one valid empty archive.
   zip_.Close();
@@ -279,7 +279,7 @@ TEST_P(RollBackTest, ExistingArchiveComesBackVolumeByVolume) {
   ExpectOutcome();
   EXPECT_FALSE(requests_.empty()) << "the update grew into a new volume";
   EXPECT_EQ(Volumes(), before);
-  EXPECT_EQ(zip_.DirManager->Dir.Count(), 4);
+  EXPECT_EQ(zip_.DirectoryStore()->Dir.Count(), 4);
   zip_.Close();
   EXPECT_EQ(Volumes(), before);
   sources_.erase("d.bin");
@@ -331,7 +331,7 @@ TEST_F(SplitUpdateTest, UpdateThatDoesNotFitTheLastVolumeGrowsIntoNewOnes) {
   // It opens as a split archive of five volumes again.
   zip_.Open();
   EXPECT_EQ(zip_.SpanningMode(), smSplitting);
-  EXPECT_EQ(zip_.DirManager->Dir.Count(), 6);
+  EXPECT_EQ(zip_.DirectoryStore()->Dir.Count(), 6);
   zip_.Close();
 }
 

@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zip.FileName = "/tmp/fuzz.zip";
   try {
     zip.Open(engine::kOpenReadOnlyDenyNone);
-    engine::TZADirArray& dir = zip.DirManager->Dir;
+    engine::TZADirArray& dir = zip.DirectoryStore()->Dir;
     for (int32_t i = 0; i < dir.Count(); ++i) {
       std::string name = dir.ItemPtr(i).StoredName;
       int32_t index = -1;

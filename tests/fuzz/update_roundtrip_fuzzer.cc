@@ -79,7 +79,7 @@ std::string ReadAll(platform::Env& env, const std::string& name) {
 
 std::vector<Listed> List(engine::TZipArchiver& zip, const std::string& bytes) {
   std::vector<Listed> listed;
-  engine::TZADirArray& dir = zip.DirManager->Dir;
+  engine::TZADirArray& dir = zip.DirectoryStore()->Dir;
   for (int32_t i = 0; i < dir.Count(); ++i) {
     const engine::TDirItem& item = dir.ItemPtr(i);
     Listed entry;
@@ -165,14 +165,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   if (zip.SpanningMode() != engine::smNone ||
-      zip.OpenMode != engine::kOpenReadWriteDenyWrite) {
+      zip.LastOpenMode() != engine::kOpenReadWriteDenyWrite) {
     zip.Close();  // volumes that do not exist here; nothing to update
     return 0;
   }
   const std::vector<Listed> before = List(zip, original);
 
   std::string name;
-  engine::TZADirArray& dir = zip.DirManager->Dir;
+  engine::TZADirArray& dir = zip.DirectoryStore()->Dir;
   for (int n = 0;; ++n) {
     name = "added-" + std::to_string(n) + ".txt";
     int32_t index = -1;

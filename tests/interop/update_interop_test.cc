@@ -62,7 +62,7 @@ class UpdateInteropTest : public ::testing::Test {
     TZipArchiver zip;
     Configure(zip, {"a.txt", "d.txt"});
     zip.Open();
-    ASSERT_EQ(zip.OpenMode, kOpenReadWriteDenyWrite);
+    ASSERT_EQ(zip.LastOpenMode(), kOpenReadWriteDenyWrite);
     zip.AddMatchingFiles();
     EXPECT_EQ(zip.EntryCount(), 4);
     zip.Close();

@@ -50,18 +50,7 @@ FLTK_DIR = "app/ui/fltk"
 # Faults known while the engine is being restructured, each with the move
 # that ends it: (file or "link target -> target", reason). An entry that no
 # longer matches a fault is reported as a note, so the list can be emptied.
-PENDING_MOVES = {
-    # ArchiverCore, and the entry pipeline written as its members, sit in
-    # engine/io until they move to the engine root and engine/entries.
-    "engine/io/archiver_core.h": "moves to the engine root",
-    "engine/io/archiver_volumes.cc": "moves to the engine root",
-    "engine/io/entry_pipeline.cc": "moves to engine/entries",
-    "engine/io/entry_pipeline_internal.h": "moves to engine/entries",
-    "tessaly_engine_io -> tessaly_engine_directory":
-        "ArchiverCore moves to the engine root",
-    "tessaly_engine_io -> tessaly_engine_volumes":
-        "ArchiverCore moves to the engine root",
-}
+PENDING_MOVES = {}
 
 SOURCE_ROOTS = ("platform", "engine", "widgets", "app")
 SOURCE_EXT = (".h", ".cc", ".inc")

@@ -477,7 +477,7 @@ TEST(FormMainSettingsTest, ArchiverIsConfiguredForSplitMaximumDeflate) {
   EXPECT_EQ(zip.Name(), "ZipArchiver");
   EXPECT_EQ(zip.CompressionLevel(), engine::clMax);
   EXPECT_EQ(zip.CompressionMode(), 9);
-  EXPECT_EQ(zip.EntryMethod, 8);
+  EXPECT_EQ(zip.NewEntryMethod(), 8);
   EXPECT_EQ(zip.SpanningMode(), engine::smSplitting);
   EXPECT_FALSE(zip.SpanningOptions.AdvancedNaming);
   EXPECT_EQ(zip.SpanningOptions.VolumeSize, engine::vsCustom);

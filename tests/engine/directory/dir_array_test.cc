@@ -1,12 +1,13 @@
 #include "engine/directory/dir_array.h"
 
+#include <memory>
 #include <string>
 #include <utility>
 
 #include <gtest/gtest.h>
 
 #include "engine/base/za_exception.h"
-#include "platform/memory_stream.h"
+#include "platform/stream.h"
 #include "tests/support/ansi_text.h"
 
 namespace tessaly::engine {
@@ -139,12 +140,25 @@ TEST(DirArrayTest, DuplicateNamesKeepTheIndexInStep) {
   EXPECT_EQ(Find(dir, "x"), 2);
 }
 
-TEST(DirArrayTest, ItemsOwnTheirExtraDataAndSources) {
+// A stream that counts its own destruction.
+class CountedStream final : public platform::Stream {
+ public:
+  explicit CountedStream(int* freed) : freed_(freed) {}
+  ~CountedStream() override { ++*freed_; }
+  int64_t Read(void*, int64_t) override { return 0; }
+  int64_t Write(const void*, int64_t) override { return 0; }
+  int64_t Seek(int64_t) override { return 0; }
+  int64_t Position() const override { return 0; }
+  int64_t Size() const override { return 0; }
+  bool SetSize(int64_t) override { return false; }
+
+ private:
+  int* freed_;
+};
+
+TEST(DirArrayTest, ItemsOwnTheirExtraData) {
   TZADirArray dir;
-  TDirItem owner = Named("a", {1, 2, 3});
-  owner.SourceStream = new platform::MemoryStream();  // freed by DeleteItem
-  owner.OwnsSource = true;
-  dir.AddItem(owner);
+  dir.AddItem(Named("a", {1, 2, 3}));
   TDirItem copy;
   dir.GetItem(0, copy);
   copy.ExtraBlocks[0].data[0] = 9;
@@ -158,7 +172,6 @@ TEST(DirArrayTest, ItemsOwnTheirExtraDataAndSources) {
   EXPECT_EQ(other.Count(), 1);
   EXPECT_EQ(Find(other, "old2"), -1);
   other.ItemPtr(0).ExtraBlocks[0].data[1] = 7;
-  other.ItemPtr(0).SourceStream = nullptr;  // only one item may free it
   EXPECT_EQ(dir.ItemPtr(0).ExtraBlocks[0].data[1], 2);
 
   Fill(dir, {"b"});
@@ -167,7 +180,43 @@ TEST(DirArrayTest, ItemsOwnTheirExtraDataAndSources) {
   dir.SetCount(2);  // the vacated slot comes back empty
   EXPECT_TRUE(dir.ItemPtr(1).StoredName.empty());
   EXPECT_TRUE(dir.ItemPtr(1).ExtraBlocks.empty());
-  EXPECT_EQ(dir.ItemPtr(1).SourceStream, nullptr);
+  EXPECT_EQ(dir.ItemPtr(1).SourceStream.get(), nullptr);
+}
+
+// Items are copied between a directory and its saved copy: an owned source
+// stream is freed once, when the last copy lets go of it, and a borrowed one
+// never.
+TEST(DirArrayTest, OwnedSourceStreamIsFreedByTheLastCopy) {
+  int freed = 0;
+  int borrowed_freed = 0;
+  CountedStream borrowed(&borrowed_freed);
+  TZADirArray dir;
+  TDirItem owner = Named("a");
+  owner.SourceStream =
+      SourceStreamRef::Owned(std::make_unique<CountedStream>(&freed));
+  dir.AddItem(owner);
+  owner.SourceStream.Reset();
+  TDirItem lender = Named("b");
+  lender.SourceStream = SourceStreamRef::Borrowed(&borrowed);
+  dir.AddItem(lender);
+  EXPECT_TRUE(dir.ItemPtr(0).OwnsSource());
+  EXPECT_FALSE(dir.ItemPtr(1).OwnsSource());
+  EXPECT_EQ(dir.ItemPtr(1).SourceStream.get(), &borrowed);
+
+  TZADirArray saved;
+  saved.Assign(dir);
+  dir.DeleteItem(0);
+  EXPECT_EQ(freed, 0);  // the saved copy still refers to it
+  dir.Assign(saved);
+  EXPECT_EQ(freed, 0);
+  saved.Clear();
+  EXPECT_EQ(freed, 0);
+  dir.PutItem(0, Named("c"));  // replacing the last holder frees it
+  EXPECT_EQ(freed, 1);
+  dir.Clear();
+  saved.SetCount(0);
+  EXPECT_EQ(freed, 1);
+  EXPECT_EQ(borrowed_freed, 0);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "engine/directory/dir_manager.h"
-#include "engine/io/archiver_core.h"
+#include "engine/archiver_core.h"
 #include "engine/volumes/volume_naming.h"
 
 namespace tessaly::engine {

@@ -34,8 +34,8 @@
 #include <vector>
 
 #include "engine/format/byte_codec.h"
-#include "engine/io/archiver_core.h"
-#include "engine/io/entry_pipeline_internal.h"
+#include "engine/archiver_core.h"
+#include "engine/entries/entry_placement.h"
 #include "platform/exception.h"
 
 namespace tessaly::engine {
@@ -71,26 +71,26 @@ void ArchiverCore::BeginStaging() {
   Stream& stream = *volumes_.stream();
   stage_at_ = stream.Size();
   volumes_.undo().TailChanges(volumes_.name(), stage_at_, nullptr);
-  staging_ = true;
-  write_shift_ = stage_at_ - start_;
-  hidden_headers_.clear();
+  place_.staging = true;
+  place_.write_shift = stage_at_ - place_.start;
+  place_.hidden_headers.clear();
   if (stream.Seek(stage_at_) != stage_at_) throw platform::EWriteError();
 }
 
 void ArchiverCore::PublishStagedTail() {
   Stream& stream = *volumes_.stream();
   staged_length_ = stream.Size() - stage_at_;
-  if (start_ + staged_length_ > stage_at_) {
+  if (place_.start + staged_length_ > stage_at_) {
     const int64_t again = stage_at_ + staged_length_;
     CopyWithin(stream, stage_at_, again, staged_length_);
-    for (HiddenHeader& header : hidden_headers_) {
+    for (RewritePlace::HiddenHeader& header : place_.hidden_headers) {
       header.position += again - stage_at_;
     }
-    write_shift_ += again - stage_at_;
+    place_.write_shift += again - stage_at_;
     stage_at_ = again;
   }
 
-  for (const HiddenHeader& header : hidden_headers_) {
+  for (const RewritePlace::HiddenHeader& header : place_.hidden_headers) {
     std::array<uint8_t, 4> bytes;
     EncodeFixed32(bytes.data(), header.signature);
     if (stream.Seek(header.position) != header.position) {
@@ -112,7 +112,7 @@ void ArchiverCore::PublishStagedTail() {
     TDirItem& item = dir.ItemPtr(i);
     places.push_back({item.header.local_header_offset, item.Zip64LocalOffset,
                       item.HasZip64});
-    pipeline::SetLocalOffset(item, PhysicalOffset(item), Zip64Mode);
+    SetLocalOffset(item, place_.PhysicalOffset(item), Zip64Mode);
   }
   const auto restore_places = [&] {
     for (int32_t i = first_change_; i < dir.Count(); ++i) {
@@ -135,13 +135,13 @@ void ArchiverCore::PublishStagedTail() {
 
 void ArchiverCore::CommitStagedTail() {
   Stream& stream = *volumes_.stream();
-  CopyWithin(stream, stage_at_, start_, staged_length_);
+  CopyWithin(stream, stage_at_, place_.start, staged_length_);
   // The moved copy must be on the device before the staged one goes.
   FlushOrThrow(stream);
-  staging_ = false;
-  write_shift_ = 0;
-  hidden_headers_.clear();
-  pipeline::CutAt(stream, start_ + staged_length_);
+  place_.staging = false;
+  place_.write_shift = 0;
+  place_.hidden_headers.clear();
+  CutAt(stream, place_.start + staged_length_);
   DirManager->SaveDir(true, &stream);
 }
 

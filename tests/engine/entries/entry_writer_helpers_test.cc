@@ -5,10 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "engine/directory/dir_array.h"
-#include "engine/io/entry_pipeline_internal.h"
+#include "engine/entries/entry_placement.h"
+#include "engine/entries/entry_writer.h"
 #include "tests/support/ansi_text.h"
 
-namespace tessaly::engine::pipeline {
+namespace tessaly::engine {
 namespace {
 
 constexpr int64_t k4G = 0xFFFFFFFFll;
@@ -77,4 +78,4 @@ TEST(FindOldItemTest, DuplicateNamesFindTheirOwnEntries) {
 }
 
 }  // namespace
-}  // namespace tessaly::engine::pipeline
+}  // namespace tessaly::engine

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/testing/fault_env.h"
-#include "tests/engine/io/core_double.h"
+#include "tests/engine/core_double.h"
 #include "tests/support/temp_dir.h"
 
 namespace tessaly::engine {
@@ -11,7 +11,7 @@ namespace {
 
 TEST(ArchiverVolumesTest, NamingFollowsTheSettings) {
   platform::FaultEnv env;
-  test::CoreDouble core(env);
+  CoreDouble core(env);
   core.SetSpanningMode(smSplitting);
   core.SpanningOptions.AdvancedNaming = false;
   EXPECT_EQ(core.MakeVolumeName("/d/a.zip", 0, false), "/d/a.z01");
@@ -21,16 +21,16 @@ TEST(ArchiverVolumesTest, NamingFollowsTheSettings) {
   core.SFXStub = "/s/stub.exe";
   EXPECT_EQ(core.MakeVolumeName("/d/a.zip", 0, false), "/d/a.exe");
   core.SFXStub.clear();
-  core.EntryMethod = 252;
+  core.SetEntryMethod(252);
   EXPECT_EQ(core.MakeVolumeName("/d/a.zip", 1, false), "/d/a.F02");
-  core.EntryMethod = 8;
+  core.SetEntryMethod(8);
   core.SetSpanningMode(smNone);
   EXPECT_EQ(core.MakeVolumeName("/d/a.zip", 3, false), "/d/a.zip");
 }
 
 TEST(ArchiverVolumesTest, LooksVolumesUpInItsEnv) {
   platform::FaultEnv env;
-  test::CoreDouble core(env);
+  CoreDouble core(env);
   core.SetSpanningMode(smSplitting);
   core.SpanningOptions.AdvancedNaming = false;
   tessaly::test::TempDir dir;

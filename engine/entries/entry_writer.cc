@@ -7,7 +7,7 @@
 // so the header left in the archive is final (APPNOTE 4.3.7, 4.4.4).
 //
 // In multi-volume output the entry is first assembled in a temporary file
-// and then handed to the volume writer in two pieces: the header with its
+// and then handed to the volume sequence in two pieces: the header with its
 // name and Zip64 extra field, which must stay on one volume, and the data,
 // which may be cut anywhere. Only then are its disk number and offset known.
 //
@@ -24,6 +24,8 @@
 //   header (name and extra field), not of its central header: the two extra
 //   fields often differ in foreign archives, and a data descriptor that
 //   follows the data (bit 3) is carried along.
+#include "engine/entries/entry_writer.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -38,138 +40,21 @@
 #include "engine/format/local_header.h"
 #include "engine/format/signatures.h"
 #include "engine/format/zip64_extra.h"
-#include "engine/io/archiver_core.h"
-#include "engine/io/deflate_adapter.h"
-#include "engine/io/entry_pipeline_internal.h"
 #include "engine/base/za_exception.h"
+#include "engine/io/deflate_adapter.h"
 #include "platform/exception.h"
 #include "platform/open_stream.h"
+#include "platform/path.h"
 #include "platform/text.h"
 
 namespace tessaly::engine {
-
-namespace pipeline {
-
-namespace {
-
-
-bool SamePlace(const TDirItem& a, const TDirItem& b) {
-  return a.LocalHeaderOffset() == b.LocalHeaderOffset() &&
-         a.DiskStart() == b.DiskStart();
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-  return a == b || platform::AnsiLowerCase(a) == platform::AnsiLowerCase(b);
-}
-
-}  // namespace
-
-int32_t FindOldItem(TZADirArray& saved, const TDirItem& item) {
-  int32_t found = -1;
-  const bool name_known = saved.FindName(item.StoredName, found);
-  if (name_known && SamePlace(saved.ItemPtr(found), item)) return found;
-
-  // Duplicate names, a replaced entry (its offset is new by now) or a
-  // renamed one: search from the start.
-  const bool rename = item.Pending && item.EntryAction == poRename;
-  int32_t first_same_name = -1;
-  int32_t first_same_place = -1;
-  for (int32_t j = 0; j < saved.Count(); ++j) {
-    const TDirItem& old = saved.ItemPtr(j);
-    if (SamePlace(old, item)) {
-      if (SameName(old.StoredName, item.StoredName)) return j;
-      if (rename && first_same_place < 0) first_same_place = j;
-    } else if (name_known && first_same_name < 0 &&
-               SameName(old.StoredName, item.StoredName)) {
-      first_same_name = j;
-    }
-  }
-  return first_same_name >= 0 ? first_same_name : first_same_place;
-}
-
-void SetLocalOffset(TDirItem& item, int64_t position, TZip64Mode mode) {
-  if (position >= static_cast<int64_t>(kZip64Marker32) || mode == zmAlways) {
-    item.HasZip64 = true;
-    item.header.local_header_offset = kZip64Marker32;
-    item.Zip64LocalOffset = static_cast<uint64_t>(position);
-  } else {
-    item.header.local_header_offset = static_cast<uint32_t>(position);
-  }
-}
-
-void SetDiskStart(TDirItem& item, int32_t volume) {
-  const uint32_t number = volume < 0 ? 0 : static_cast<uint32_t>(volume);
-  if (number >= kZip64Marker16) {
-    item.HasZip64 = true;
-    item.header.disk_number_start = kZip64Marker16;
-    item.Zip64DiskStart = number;
-  } else {
-    item.header.disk_number_start = static_cast<uint16_t>(number);
-  }
-}
-
-bool NeedsLocalZip64(int64_t source_size, uint16_t method, bool encrypted,
-                     TZip64Mode mode) {
-  const int64_t marker = kZip64Marker32;
-  if (source_size >= marker || mode == zmAlways) return true;
-  if (mode != zmAuto) return false;
-  // Deflate of incompressible data adds a few bytes per stored block and
-  // per sync-flushed block; n/1024 + 4096 is well above both.
-  int64_t worst = source_size;
-  if (method != kMethodStored) worst += source_size / 1024 + 4096;
-  if (encrypted) worst += 12;
-  return worst >= marker;
-}
-
-int64_t CharacterCount(const std::string& text) {
-  int64_t count = 0;
-  for (size_t i = 0; i < text.size();
-       i += static_cast<size_t>(
-           platform::AnsiCharLength(static_cast<unsigned char>(text[i])))) {
-    ++count;
-  }
-  return count;
-}
-
-void RestoreOldEntry(TZADirArray& dir, int32_t index, const TDirItem& old) {
-  TDirItem& failed = dir.ItemPtr(index);
-  if (failed.OwnsSource && failed.SourceStream != nullptr) {
-    delete failed.SourceStream;
-    failed.SourceStream = nullptr;
-  }
-  dir.PutItem(index, old);
-}
-
-}  // namespace pipeline
 
 namespace {
 
 using platform::Stream;
 
 constexpr int64_t kMarker32 = kZip64Marker32;
-constexpr int64_t kCopyBlock = 1 << 20;
-// Source paths this long or longer are refused, as the system's path limit
-// (MAX_PATH) would refuse them on Windows.
-constexpr int64_t kMaxSourcePath = 260;
-
-}  // namespace
-
-bool pipeline::DirAheadItems::Next(AheadItem& item) {
-  next_ = std::max(next_, writing_ + 1);
-  while (next_ < dir_.Count()) {
-    const TDirItem& d = dir_.ItemPtr(next_++);
-    if (d.Pending && !ChangesDirectoryOnly(d.EntryAction) &&
-        d.SourceStream == nullptr && !d.IsFolder() &&
-        d.EntryPassword.empty() && d.header.method == kMethodDeflated &&
-        CharacterCount(d.SourceFileName) < kMaxSourcePath) {
-      item = {d.SourceFileName, d.EntryLevel};
-      return true;
-    }
-  }
-  return false;
-}
-
-namespace {
+constexpr int64_t kCarryBlock = 1 << 20;
 
 // The window [offset, end) of another stream, seen as a stream that starts
 // at 0. An entry whose data begin at SourceOffset of its SourceStream is read
@@ -209,7 +94,7 @@ class EntrySource {
   ~EntrySource() { Close(false); }
 
   void UseItemStream() {
-    borrowed_ = item_.SourceStream;
+    borrowed_ = item_.SourceStream.get();
     remembered_ = borrowed_->Position();
     view_ = std::make_unique<OffsetStream>(*borrowed_, item_.SourceOffset);
     view_->Seek(0);
@@ -219,17 +104,16 @@ class EntrySource {
   // Null for a folder.
   Stream* stream() const { return view_ ? view_.get() : file_.get(); }
 
-  // Frees a file stream. A SourceStream is freed when the item owns it and
-  // the entry was written (the item forgets it); otherwise it goes back to
-  // the position it had, so that a retry or the caller finds it unchanged.
+  // Frees a file stream. An owned SourceStream is let go of when the entry
+  // was written (the item forgets it); otherwise it goes back to the
+  // position it had, so that a retry or the caller finds it unchanged.
   void Close(bool written) {
     file_.reset();
     view_.reset();
     if (borrowed_ == nullptr) return;
-    if (written && item_.OwnsSource && item_.SourceStream == borrowed_) {
-      delete borrowed_;
-      item_.SourceStream = nullptr;
-      item_.OwnsSource = false;
+    if (written && item_.OwnsSource() &&
+        item_.SourceStream.get() == borrowed_) {
+      item_.SourceStream.Reset();
     } else {
       borrowed_->Seek(remembered_);
     }
@@ -273,40 +157,48 @@ class TempFile {
 // Raises the per-block progress events for the deflate adapter.
 class EntryProgress final : public CompressProgress {
  public:
-  EntryProgress(ArchiverCore& core, const TDirItem& item)
-      : core_(core), name_(item.SourceFileName), operation_(item.EntryAction) {}
+  EntryProgress(EntryEvents& events, ApplyProgress& counters,
+                const TDirItem& item)
+      : events_(events),
+        counters_(counters),
+        name_(item.SourceFileName),
+        operation_(item.EntryAction) {}
 
   void Start(int64_t bytes_total) override {
-    core_.FileBytesDone = 0;
-    core_.FileBytesTotal = static_cast<double>(bytes_total);
+    counters_.FileBytesDone = 0;
+    counters_.FileBytesTotal = static_cast<double>(bytes_total);
   }
 
   // The file event first, then the overall one; a Cancel in the file event
   // stops before the overall event is raised.
   void BeforeBlock(int64_t bytes_done, int64_t bytes_total) override {
-    core_.FileBytesDone = static_cast<double>(bytes_done);
-    core_.FileBytesTotal = static_cast<double>(bytes_total);
-    if (!core_.ProgressEnabled || core_.CancelRequested) return;
-    const double fraction =
-        bytes_total > 0 ? core_.FileBytesDone / core_.FileBytesTotal : 0.0;
+    counters_.FileBytesDone = static_cast<double>(bytes_done);
+    counters_.FileBytesTotal = static_cast<double>(bytes_total);
+    if (!counters_.ProgressEnabled || counters_.CancelRequested) return;
+    const double fraction = bytes_total > 0 ? counters_.FileBytesDone /
+                                                  counters_.FileBytesTotal
+                                            : 0.0;
     bool cancel = false;
-    core_.DoFileProgress(name_, fraction * 100.0, operation_, ppProcess,
-                         cancel);
+    events_.DoFileProgress(name_, fraction * 100.0, operation_, ppProcess,
+                           cancel);
     if (cancel) {
-      core_.CancelRequested = true;
+      counters_.CancelRequested = true;
       return;
     }
     const double files_total =
-        core_.FilesTotal > 0 ? static_cast<double>(core_.FilesTotal) : 1.0;
-    core_.DoOverallProgress((fraction + core_.FilesDone) / files_total * 100.0,
-                            operation_, ppProcess, cancel);
-    if (cancel) core_.CancelRequested = true;
+        counters_.FilesTotal > 0 ? static_cast<double>(counters_.FilesTotal)
+                                 : 1.0;
+    events_.DoOverallProgress(
+        (fraction + counters_.FilesDone) / files_total * 100.0, operation_,
+        ppProcess, cancel);
+    if (cancel) counters_.CancelRequested = true;
   }
 
-  bool Cancelled() const override { return core_.CancelRequested; }
+  bool Cancelled() const override { return counters_.CancelRequested; }
 
  private:
-  ArchiverCore& core_;
+  EntryEvents& events_;
+  ApplyProgress& counters_;
   std::string name_;
   TZAProcessOperation operation_;
 };
@@ -320,24 +212,88 @@ std::vector<uint8_t> EncodeLocalHeader(const LocalHeader& header) {
 
 }  // namespace
 
-int64_t ArchiverCore::VolumeOffset() const {
+bool NeedsLocalZip64(int64_t source_size, uint16_t method, bool encrypted,
+                     TZip64Mode mode) {
+  const int64_t marker = kZip64Marker32;
+  if (source_size >= marker || mode == zmAlways) return true;
+  if (mode != zmAuto) return false;
+  // Deflate of incompressible data adds a few bytes per stored block and
+  // per sync-flushed block; n/1024 + 4096 is well above both.
+  int64_t worst = source_size;
+  if (method != kMethodStored) worst += source_size / 1024 + 4096;
+  if (encrypted) worst += 12;
+  return worst >= marker;
+}
+
+int64_t CharacterCount(const std::string& text) {
+  int64_t count = 0;
+  for (size_t i = 0; i < text.size();
+       i += static_cast<size_t>(
+           platform::AnsiCharLength(static_cast<unsigned char>(text[i])))) {
+    ++count;
+  }
+  return count;
+}
+
+uint16_t ShareModeFlags(TZAFileShareMode mode) {
+  switch (mode) {
+    case smShareCompat:
+      return platform::kShareCompat;
+    case smShareExclusive:
+      return platform::kShareExclusive;
+    case smShareDenyWrite:
+      return platform::kShareDenyWrite;
+    case smShareDenyRead:
+      return platform::kShareDenyRead;
+    case smShareDenyNone:
+      return platform::kShareDenyNone;
+  }
+  return platform::kShareCompat;
+}
+
+std::string TempFileName(platform::Env& env, const std::string& temp_dir) {
+  std::string name = env.TempFileName(temp_dir, "FC");
+  if (name.empty()) {
+    const std::string where =
+        temp_dir.empty()
+            ? std::string("FC")
+            : platform::IncludeTrailingPathDelimiter(temp_dir) + "FC";
+    throw platform::EFCreateError("Cannot create file \"" + where + "\"");
+  }
+  return name;
+}
+
+EntryWriter::EntryWriter(platform::Env& env, const Component* component,
+                         VolumeSequence& volumes, EntryWriterSettings settings,
+                         EntryEvents& events, ApplyProgress& progress,
+                         RewritePlace& place)
+    : env_(env),
+      component_(component),
+      volumes_(volumes),
+      settings_(settings),
+      events_(events),
+      progress_(progress),
+      place_(place) {}
+
+int64_t EntryWriter::VolumeOffset() const {
   const platform::MemoryStream* staged = volumes_.staging();
   return staged != nullptr ? staged->Position() : volumes_.stream()->Position();
 }
 
-bool ArchiverCore::WriteEntry(int32_t index) {
-  EntryMethod = compression_mode_ != 0 ? kMethodDeflated : kMethodStored;
+bool EntryWriter::WriteEntry(TZADirArray& dir, int32_t index) {
+  settings_.entry_method =
+      settings_.compression_mode != 0 ? kMethodDeflated : kMethodStored;
   copy_cancel_ = false;
-  TDirItem& item = DirManager->Dir.ItemPtr(index);
+  TDirItem& item = dir.ItemPtr(index);
   const TZAProcessOperation operation = item.EntryAction;
   const std::string progress_name = (operation == poAdd || operation == poMove)
                                         ? item.SourceFileName
                                         : item.StoredName;
 
   bool cancel = false;
-  DoFileProgress(progress_name, 0.0, operation, ppStart, cancel);
+  events_.DoFileProgress(progress_name, 0.0, operation, ppStart, cancel);
   if (cancel) {
-    CancelRequested = true;
+    progress_.CancelRequested = true;
     return false;
   }
 
@@ -345,36 +301,43 @@ bool ArchiverCore::WriteEntry(int32_t index) {
   TempFile temp(env_);
   try {
     item.HasZip64 = false;
-    if (item.SourceStream != nullptr) {
+    if (item.SourceStream) {
       source.UseItemStream();
     } else if (!item.IsFolder()) {
-      if (pipeline::CharacterCount(item.SourceFileName) >= kMaxSourcePath) {
-        throw EZAException(kCodeNameTooLong, {item.SourceFileName}, this);
+      if (CharacterCount(item.SourceFileName) >= kMaxSourcePath) {
+        throw EZAException(kCodeNameTooLong, {item.SourceFileName},
+                           component_);
       }
       auto file = env_.OpenFile(
           item.SourceFileName,
-          platform::kOpenRead | ShareModeFlags(Options.ShareMode));
-      if (file == nullptr) throw EZAException(kCodeOpenFile, {item.SourceFileName}, this);
+          platform::kOpenRead | ShareModeFlags(settings_.options.ShareMode));
+      if (file == nullptr) {
+        throw EZAException(kCodeOpenFile, {item.SourceFileName}, component_);
+      }
       source.UseFile(std::move(file));
     }
     Stream* data = source.stream();
     const int64_t source_size = data != nullptr ? data->Size() : 0;
-    if (volumes_.stream() == nullptr) throw EZAException(kCodeNoArchiveStream, this);
+    if (volumes_.stream() == nullptr) {
+      throw EZAException(kCodeNoArchiveStream, component_);
+    }
 
     // The local header's place (where it ends up, also while staging) and
     // the Zip64 decisions.
-    pipeline::SetLocalOffset(item, volumes_.stream()->Position() - write_shift_,
-                             Zip64Mode);
+    const TZip64Mode zip64_mode = settings_.zip64_mode;
+    const bool oem_names = settings_.options.OEMFileNames;
+    SetLocalOffset(item, volumes_.stream()->Position() - place_.write_shift,
+                   zip64_mode);
     const bool local_zip64 =
         data != nullptr &&
-        pipeline::NeedsLocalZip64(source_size, item.header.method,
-                                  !item.EntryPassword.empty(), Zip64Mode);
+        NeedsLocalZip64(source_size, item.header.method,
+                        !item.EntryPassword.empty(), zip64_mode);
     if (local_zip64) item.HasZip64 = true;
     uint16_t version;
-    if (ZipFormat) {
-      version = item.HasZip64          ? kVersionZip64
-                : Options.OEMFileNames ? kVersionOem
-                                       : kVersionAnsi;
+    if (settings_.zip_format) {
+      version = item.HasZip64 ? kVersionZip64
+                : oem_names   ? kVersionOem
+                              : kVersionAnsi;
       version = VersionForName(version, item.header.flags);
     } else {
       version = item.HasZip64 ? kAltVersionZip64 : kAltVersion;
@@ -382,10 +345,10 @@ bool ArchiverCore::WriteEntry(int32_t index) {
     item.header.version_needed = version;
     item.header.version_made_by = version;
 
-    const std::string name = EncodeEntryName(
-        item.StoredName, item.header.flags, Options.OEMFileNames);
+    const std::string name =
+        EncodeEntryName(item.StoredName, item.header.flags, oem_names);
     LocalHeader local;
-    local.signature = SignaturesFor(ZipFormat).local;
+    local.signature = SignaturesFor(settings_.zip_format).local;
     local.version_needed = version;
     local.flags = item.header.flags;
     local.method = item.header.method;
@@ -400,21 +363,23 @@ bool ArchiverCore::WriteEntry(int32_t index) {
     local.name_length = static_cast<uint16_t>(name.size());
     local.extra_length = local_zip64 ? LocalZip64Extra::kFixedSize : 0;
 
-    if (Zip64Mode == zmDisabled && item.HasZip64) {
+    if (zip64_mode == zmDisabled && item.HasZip64) {
       source.Close(false);
-      throw EZAException(kCodeZip64Header, {item.SourceFileName}, this);
+      throw EZAException(kCodeZip64Header, {item.SourceFileName}, component_);
     }
 
-    const bool multi_volume = spanning_mode_ != smNone;
+    const bool multi_volume = settings_.spanning_mode != smNone;
     Stream* output = volumes_.stream();
-    if (multi_volume) output = &temp.Create(TempFileName());
+    if (multi_volume) {
+      output = &temp.Create(TempFileName(env_, settings_.temp_dir));
+    }
 
     // In the archive itself the header stays hidden (signature 0) until the
     // entry is complete: while staging until the staged tail is published,
     // otherwise until it is rewritten after the data. A process that dies
     // meanwhile leaves no half-written entry for recovery to take.
     const uint32_t signature = local.signature;
-    const bool hidden = !multi_volume && (staging_ || data != nullptr);
+    const bool hidden = !multi_volume && (place_.staging || data != nullptr);
     if (hidden) local.signature = 0;
     output->WriteBuffer(EncodeLocalHeader(local).data(),
                         LocalHeader::kFixedSize);
@@ -431,12 +396,12 @@ bool ArchiverCore::WriteEntry(int32_t index) {
     if (data != nullptr && PackEntryData(*data, *output, item)) {
       local.crc32 = item.header.crc32;
       local.compressed_size = (item.header.compressed_size == kZip64Marker32 ||
-                               Zip64Mode == zmAlways)
+                               zip64_mode == zmAlways)
                                   ? kZip64Marker32
                                   : item.header.compressed_size;
       if (source_size == 0) local.method = kMethodStored;
-      if (!staging_) local.signature = signature;
-      const int64_t header_at = multi_volume ? 0 : PhysicalOffset(item);
+      if (!place_.staging) local.signature = signature;
+      const int64_t header_at = multi_volume ? 0 : place_.PhysicalOffset(item);
       output->Seek(header_at);
       output->WriteBuffer(EncodeLocalHeader(local).data(),
                           LocalHeader::kFixedSize);
@@ -453,7 +418,7 @@ bool ArchiverCore::WriteEntry(int32_t index) {
       }
     }
 
-    if (CancelRequested) {
+    if (progress_.CancelRequested) {
       source.Close(false);
       temp.Remove();
       return false;
@@ -466,38 +431,40 @@ bool ArchiverCore::WriteEntry(int32_t index) {
       std::vector<uint8_t> head(static_cast<size_t>(header_length));
       output->ReadBuffer(head.data(), header_length);
       volumes_.WriteChecked(head.data(), header_length, 0);
-      pipeline::SetDiskStart(item, volumes_.current().Number);
-      pipeline::SetLocalOffset(item, VolumeOffset() - header_length,
-                               Zip64Mode);
+      SetDiskStart(item, volumes_.current().Number);
+      SetLocalOffset(item, VolumeOffset() - header_length, zip64_mode);
       volumes_.Copy(*output, /*report_progress=*/true, -1, -1, copy_cancel_);
       temp.Remove();
     }
-    if (staging_) hidden_headers_.push_back({PhysicalOffset(item), signature});
+    if (place_.staging) {
+      place_.hidden_headers.push_back({place_.PhysicalOffset(item), signature});
+    }
     source.Close(true);
   } catch (const EZAException& e) {
     source.Close(false);
     temp.Remove();
-    TDirItem& failed = DirManager->Dir.ItemPtr(index);
+    TDirItem& failed = dir.ItemPtr(index);
     const std::string& failure_name = failed.EntryAction == poUpdate
                                           ? failed.StoredName
                                           : failed.SourceFileName;
-    failure_native_ = e.NativeError();
-    failure_message_ = e.what();
-    failure_name_ = failure_name;
+    failure_.native_error = e.NativeError();
+    failure_.message = e.what();
+    failure_.name = failure_name;
     if (volumes_.stream() == nullptr) {
       action_ = fxaAbort;
       return false;
     }
     TZAAction action = fxaIgnore;
-    DoProcessFileFailure(failure_name, failed.EntryAction, e.NativeError(),
-                         e.ErrorCode(), e.what(), action);
+    events_.DoProcessFileFailure(failure_name, failed.EntryAction,
+                                 e.NativeError(), e.ErrorCode(), e.what(),
+                                 action);
     action_ = action;
     return false;
   }
 
   cancel = false;
-  DoFileProgress(progress_name, 100.0, operation, ppEnd, cancel);
-  if (cancel) CancelRequested = true;
+  events_.DoFileProgress(progress_name, 100.0, operation, ppEnd, cancel);
+  if (cancel) progress_.CancelRequested = true;
   // A copy into the volumes that was cancelled left the entry incomplete.
   if (copy_cancel_) {
     action_ = fxaAbort;
@@ -506,17 +473,18 @@ bool ArchiverCore::WriteEntry(int32_t index) {
   return true;
 }
 
-bool ArchiverCore::PackEntryData(platform::Stream& source,
-                                 platform::Stream& output, TDirItem& item) {
+bool EntryWriter::PackEntryData(platform::Stream& source,
+                                platform::Stream& output, TDirItem& item) {
   CentralHeader header = item.header;
   source.Seek(0);
   const int64_t source_size = source.Size();
   CompressCounters counters;  // 0 bytes, CRC register all ones
-  EntryProgress progress(*this, item);
+  EntryProgress progress(events_, progress_, item);
+  const TZip64Mode zip64_mode = settings_.zip64_mode;
   std::optional<ParallelCompression> parallel;
   if (parallel_ != nullptr) {
-    parallel.emplace(*parallel_, lookahead_.get());
-    if (lookahead_ != nullptr && item.SourceStream == nullptr) {
+    parallel.emplace(*parallel_, lookahead_);
+    if (lookahead_ != nullptr && !item.SourceStream) {
       parallel->first = lookahead_->Claim(item.SourceFileName, item.EntryLevel);
     }
   }
@@ -525,17 +493,18 @@ bool ArchiverCore::PackEntryData(platform::Stream& source,
                 parallel ? &*parallel : nullptr);
 
   if (counters.bytes_processed != source_size) {
-    if (CancelRequested) return false;
-    throw EZAException(kCodeCompressedSize, {source_size, counters.bytes_processed}, this);
+    if (progress_.CancelRequested) return false;
+    throw EZAException(kCodeCompressedSize,
+                       {source_size, counters.bytes_processed}, component_);
   }
-  if (counters.compressed_size >= kMarker32 || Zip64Mode == zmAlways) {
+  if (counters.compressed_size >= kMarker32 || zip64_mode == zmAlways) {
     header.compressed_size = kZip64Marker32;
     item.HasZip64 = true;
     item.Zip64CompressedSize = static_cast<uint64_t>(counters.compressed_size);
   } else {
     header.compressed_size = static_cast<uint32_t>(counters.compressed_size);
   }
-  if (source_size >= kMarker32 || Zip64Mode == zmAlways) {
+  if (source_size >= kMarker32 || zip64_mode == zmAlways) {
     header.uncompressed_size = kZip64Marker32;
     item.HasZip64 = true;
     item.Zip64UncompressedSize = static_cast<uint64_t>(source_size);
@@ -543,29 +512,30 @@ bool ArchiverCore::PackEntryData(platform::Stream& source,
     header.uncompressed_size = static_cast<uint32_t>(source_size);
   }
   header.crc32 = ~counters.crc;
-  if (item.HasZip64 && Zip64Mode == zmDisabled) {
-    throw EZAException(kCodeZip64Size, {item.SourceFileName}, this);
+  if (item.HasZip64 && zip64_mode == zmDisabled) {
+    throw EZAException(kCodeZip64Size, {item.SourceFileName}, component_);
   }
   if (source_size == 0) header.method = kMethodStored;
   item.header = header;
   return true;
 }
 
-void ArchiverCore::CopyEntry(int32_t index) {
-  TZADirArray& dir = DirManager->Dir;
-  TZADirArray& saved = DirManager->SavedDir;
-  const int32_t old_index = pipeline::FindOldItem(saved, dir.ItemPtr(index));
-  if (old_index < 0) throw EZAException(kCodeNoOldEntry, this);
+void EntryWriter::CopyEntry(TZADirArray& dir, TZADirArray& saved,
+                            int32_t index) {
+  // A replacement that failed and was ignored gets its old entry back.
+  const int32_t old_index = dir.ItemPtr(index).EntryAction == poUpdate
+                                ? GiveOldEntryBack(dir, saved, index)
+                                : FindOldItem(saved, dir.ItemPtr(index));
+  if (old_index < 0) throw EZAException(kCodeNoOldEntry, component_);
   TDirItem old;
   saved.GetItem(old_index, old);
-  if (dir.ItemPtr(index).EntryAction == poUpdate) {
-    // A replacement that failed and was ignored: the old entry comes back.
-    pipeline::RestoreOldEntry(dir, index, old);
-  }
   TDirItem& item = dir.ItemPtr(index);
   const bool rename = item.Pending && item.EntryAction == poRename;
-  const bool multi_volume = spanning_mode_ != smNone;
-  if (volumes_.stream() == nullptr) throw EZAException(kCodeNoArchiveStream, this);
+  const bool multi_volume = settings_.spanning_mode != smNone;
+  const TZip64Mode zip64_mode = settings_.zip64_mode;
+  if (volumes_.stream() == nullptr) {
+    throw EZAException(kCodeNoArchiveStream, component_);
+  }
   // Taken before any read: the old bytes may come from this same stream.
   int64_t write_at = volumes_.stream()->Position();
 
@@ -573,13 +543,17 @@ void ArchiverCore::CopyEntry(int32_t index) {
   // part that was cut off, else still in the archive (while staging, all
   // of them are).
   const int64_t old_offset = static_cast<int64_t>(old.LocalHeaderOffset());
-  const bool from_archive = backup_ == nullptr || old_offset < start_;
+  Stream* const backup = place_.backup;
+  const int64_t start = place_.start;
+  const bool from_archive = backup == nullptr || old_offset < start;
   // After a volume change the archive stream is another file; the old
   // volume's bytes cannot be read from it.
-  if (from_archive && multi_volume) throw EZAException(kCodeNoArchiveStream, this);
-  int64_t read_at = from_archive ? old_offset : old_offset - start_;
+  if (from_archive && multi_volume) {
+    throw EZAException(kCodeNoArchiveStream, component_);
+  }
+  int64_t read_at = from_archive ? old_offset : old_offset - start;
   auto read = [&](void* buffer, int64_t count) {
-    Stream& from = from_archive ? *volumes_.stream() : *backup_;
+    Stream& from = from_archive ? *volumes_.stream() : *backup;
     from.Seek(read_at);
     from.ReadBuffer(buffer, count);
     read_at += count;
@@ -606,7 +580,7 @@ void ArchiverCore::CopyEntry(int32_t index) {
       const int64_t saved_at = read_at;
       read_at += name_length + after_name;
       std::array<uint8_t, 4> signature{};
-      Stream& from = from_archive ? *volumes_.stream() : *backup_;
+      Stream& from = from_archive ? *volumes_.stream() : *backup;
       from.Seek(read_at);
       if (from.Read(signature.data(), 4) == 4 &&
           DecodeFixed32(signature.data()) == kDataDescriptorSignature) {
@@ -637,7 +611,7 @@ void ArchiverCore::CopyEntry(int32_t index) {
   if (rename && local_valid) {
     // The local header keeps its flags, so the name is written as they say.
     const std::string name = EncodeEntryName(item.StoredName, local->flags,
-                                                 Options.OEMFileNames);
+                                             settings_.options.OEMFileNames);
     local->name_length = static_cast<uint16_t>(name.size());
     head = EncodeLocalHeader(*local);
     head.insert(head.end(), name.begin(), name.end());
@@ -656,23 +630,23 @@ void ArchiverCore::CopyEntry(int32_t index) {
   const int64_t head_length = static_cast<int64_t>(head.size());
   int64_t remaining = std::max<int64_t>(0, after_name - extra_length);
 
-  if (staging_ && local_valid) {
+  if (place_.staging && local_valid) {
     // Hidden until the staged tail is published (see WriteEntry).
-    hidden_headers_.push_back({write_at, local->signature});
+    place_.hidden_headers.push_back({write_at, local->signature});
     std::fill(head.begin(), head.begin() + 4, uint8_t{0});
   }
   if (!multi_volume) {
-    pipeline::SetLocalOffset(item, write_at - write_shift_, Zip64Mode);
+    SetLocalOffset(item, write_at - place_.write_shift, zip64_mode);
   }
   emit(head.data(), head_length, 0);
   if (multi_volume) {
-    pipeline::SetDiskStart(item, volumes_.current().Number);
-    pipeline::SetLocalOffset(item, VolumeOffset() - head_length, Zip64Mode);
+    SetDiskStart(item, volumes_.current().Number);
+    SetLocalOffset(item, VolumeOffset() - head_length, zip64_mode);
   }
   std::vector<uint8_t> block(
-      static_cast<size_t>(std::min<int64_t>(kCopyBlock, remaining)));
+      static_cast<size_t>(std::min<int64_t>(kCarryBlock, remaining)));
   while (remaining > 0) {
-    const int64_t n = std::min<int64_t>(kCopyBlock, remaining);
+    const int64_t n = std::min<int64_t>(kCarryBlock, remaining);
     read(block.data(), n);
     emit(block.data(), n, -1);
     remaining -= n;

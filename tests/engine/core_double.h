@@ -1,14 +1,14 @@
 // CoreDouble: an ArchiverCore whose event dispatchers do nothing, for
 // testing what it computes by itself (volume names and their lookup).
-#ifndef TESSALY_TESTS_ENGINE_IO_CORE_DOUBLE_H_
-#define TESSALY_TESTS_ENGINE_IO_CORE_DOUBLE_H_
+#ifndef TESSALY_TESTS_ENGINE_CORE_DOUBLE_H_
+#define TESSALY_TESTS_ENGINE_CORE_DOUBLE_H_
 
 #include <cstdint>
 #include <string>
 
-#include "engine/io/archiver_core.h"
+#include "engine/archiver_core.h"
 
-namespace tessaly::engine::test {
+namespace tessaly::engine {
 
 class CoreDouble : public ArchiverCore {
  public:
@@ -18,6 +18,7 @@ class CoreDouble : public ArchiverCore {
     EntryMethod = 8;
   }
   void SetSpanningMode(TZASpanningMode mode) { spanning_mode_ = mode; }
+  void SetEntryMethod(uint16_t method) { EntryMethod = method; }
 
   void DoCopyTempFileProgress(double, TZAProgressPhase, bool&) override {}
   void DoRequestBlankVolume(int32_t, std::string&, bool&) override {}
@@ -29,12 +30,10 @@ class CoreDouble : public ArchiverCore {
                          bool&) override {}
   void DoFileProgress(const std::string&, double, TZAProcessOperation,
                       TZAProgressPhase, bool&) override {}
-  void DoPassword(const std::string&, std::string&, bool&) override {}
   void DoProcessFileFailure(const std::string&, TZAProcessOperation, int32_t,
                             int32_t, const std::string&, TZAAction&) override {}
-  void DoExtractFile(std::string&, uint32_t&, const std::string&) override {}
 };
 
-}  // namespace tessaly::engine::test
+}  // namespace tessaly::engine
 
-#endif  // TESSALY_TESTS_ENGINE_IO_CORE_DOUBLE_H_
+#endif  // TESSALY_TESTS_ENGINE_CORE_DOUBLE_H_

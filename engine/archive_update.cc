@@ -1,9 +1,10 @@
 // The apply step of an update transaction.
 //
 // Everything up to the first changed item stays where it is. From there on
-// the archive is rewritten: every item is either written anew from its
-// source (entry_writer.cc) or carried over from the old archive, then the
-// central directory is written.
+// the archive is rewritten: the entry pipeline (engine/entries) writes every
+// item anew from its source or carries it over from the old archive, then
+// the central directory is written. This file is the transaction around
+// that loop.
 //
 // Each change to a volume file is recorded in an undo log before it is made
 // (the old bytes of a volume from the first change on, a volume created, a
@@ -35,8 +36,10 @@
 
 #include "engine/directory/dir_array.h"
 #include "engine/format/signatures.h"
-#include "engine/io/archiver_core.h"
-#include "engine/io/entry_pipeline_internal.h"
+#include "engine/entries/entry_pipeline.h"
+#include "engine/entries/entry_placement.h"
+#include "engine/entries/entry_writer.h"
+#include "engine/archiver_core.h"
 #include "engine/base/za_exception.h"
 #include "platform/exception.h"
 #include "platform/open_stream.h"
@@ -45,16 +48,6 @@
 
 namespace tessaly::engine {
 
-namespace pipeline {
-
-void CutAt(platform::Stream& stream, int64_t position) {
-  if (stream.Seek(position) != position || !stream.SetSize(position)) {
-    throw platform::EWriteError();
-  }
-}
-
-}  // namespace pipeline
-
 namespace {
 
 using platform::Stream;
@@ -62,25 +55,9 @@ using platform::Stream;
 // Old bytes up to this many are kept in memory, more in a temporary file.
 constexpr int64_t kTailKeptInMemory = 1 << 20;
 
-// Frees the streams that pending items own before the directory is replaced
-// by its saved copy (the copy does not free them).
-void FreeOwnedSources(TZADirArray& dir, const TZADirArray& saved) {
-  for (int32_t i = 0; i < dir.Count(); ++i) {
-    TDirItem& item = dir.ItemPtr(i);
-    if (!item.OwnsSource || item.SourceStream == nullptr) continue;
-    bool shared = false;
-    for (int32_t j = 0; j < saved.Count() && !shared; ++j) {
-      shared = saved.ItemPtr(j).SourceStream == item.SourceStream;
-    }
-    if (!shared) delete item.SourceStream;
-    item.SourceStream = nullptr;
-    item.OwnsSource = false;
-  }
-}
-
-// The directory in memory back as it was before the transaction.
+// The directory in memory back as it was before the transaction. Items
+// that only the running transaction added let go of their source streams.
 void RestoreDirectory(TZADirManager& manager) {
-  FreeOwnedSources(manager.Dir, manager.SavedDir);
   manager.Dir.Assign(manager.SavedDir);
 }
 
@@ -163,7 +140,7 @@ void FlushArchive(ArchiverCore& core) {
 // handler's exception ends the deleting.
 void DeleteMovedSources(ArchiverCore& core, bool& deleted) {
   platform::Env& env = core.env();
-  const TZADirArray& dir = core.DirManager->Dir;
+  const TZADirArray& dir = core.DirectoryStore()->Dir;
   std::vector<std::string> files;
   std::vector<std::string> folders;
   for (int32_t k = 0; k < dir.Count(); ++k) {
@@ -213,34 +190,6 @@ void DescribeCurrentException(TZAUpdateResult& result) {
 
 }  // namespace
 
-uint16_t ArchiverCore::ShareModeFlags(TZAFileShareMode mode) {
-  switch (mode) {
-    case smShareCompat:
-      return platform::kShareCompat;
-    case smShareExclusive:
-      return platform::kShareExclusive;
-    case smShareDenyWrite:
-      return platform::kShareDenyWrite;
-    case smShareDenyRead:
-      return platform::kShareDenyRead;
-    case smShareDenyNone:
-      return platform::kShareDenyNone;
-  }
-  return platform::kShareCompat;
-}
-
-std::string ArchiverCore::TempFileName() {
-  std::string name = env_.TempFileName(TempDir, "FC");
-  if (name.empty()) {
-    const std::string where =
-        TempDir.empty()
-            ? std::string("FC")
-            : platform::IncludeTrailingPathDelimiter(TempDir) + "FC";
-    throw platform::EFCreateError("Cannot create file \"" + where + "\"");
-  }
-  return name;
-}
-
 int32_t ArchiverCore::LastVolumeNumber() const {
   const EndRecord& end = DirManager->EndRecord;
   if (end.this_disk == kZip64Marker16 && DirManager->HasZip64End) {
@@ -277,11 +226,12 @@ int32_t ArchiverCore::FindFirstChange() {
 }
 
 void ArchiverCore::BackupTail() {
-  const int64_t count = std::max<int64_t>(0, volumes_.stream()->Size() - start_);
+  const int64_t start = place_.start;
+  const int64_t count = std::max<int64_t>(0, volumes_.stream()->Size() - start);
   std::unique_ptr<Stream> copy;
   std::string temp;
   if (count > kTailKeptInMemory) {
-    temp = TempFileName();
+    temp = TempFileName(env_, TempDir);
     try {
       copy = platform::OpenStream(env_, temp,
                                                     platform::kOpenCreate);
@@ -294,7 +244,7 @@ void ArchiverCore::BackupTail() {
   }
   if (copy != nullptr) {
     try {
-      if (volumes_.stream()->Seek(start_) != start_) throw platform::EReadError();
+      if (volumes_.stream()->Seek(start) != start) throw platform::EReadError();
       copy->CopyFrom(*volumes_.stream(), count);
     } catch (...) {
       copy.reset();
@@ -303,19 +253,22 @@ void ArchiverCore::BackupTail() {
     }
   }
   // Recorded only once the copy is whole: undoing restores exactly it.
-  backup_ = volumes_.undo().TailChanges(volumes_.name(), start_, std::move(copy), temp);
+  place_.backup =
+      volumes_.undo().TailChanges(volumes_.name(), start, std::move(copy),
+                                  temp);
 }
 
 void ArchiverCore::BeginRewrite() {
   const TZADirArray& saved = DirManager->SavedDir;
+  int64_t& start = place_.start;
   if (first_change_ < saved.Count()) {
-    start_ =
+    start =
         static_cast<int64_t>(saved.ItemPtr(first_change_).LocalHeaderOffset());
   } else if (saved.Count() == 0) {
-    start_ = DirManager->PrefixSize;
+    start = DirManager->PrefixSize;
   } else {
     const EndRecord& end = DirManager->EndRecord;
-    start_ = end.directory_offset == kZip64Marker32
+    start = end.directory_offset == kZip64Marker32
                  ? static_cast<int64_t>(DirManager->Zip64End.directory_offset)
                  : static_cast<int64_t>(end.directory_offset);
   }
@@ -335,7 +288,7 @@ void ArchiverCore::BeginRewrite() {
     return;
   }
   BackupTail();
-  pipeline::CutAt(*volumes_.stream(), start_);
+  CutAt(*volumes_.stream(), start);
   if (spanning_mode_ == smSpanning &&
       VolumeSequence::IsFloppyDrive(FileName)) {
     volumes_.StartStaging();
@@ -343,10 +296,7 @@ void ArchiverCore::BeginRewrite() {
 }
 
 bool ArchiverCore::RollbackUpdate() {
-  staging_ = false;
-  write_shift_ = 0;
-  hidden_headers_.clear();
-  backup_ = nullptr;
+  place_.Clear();
   const bool restored = volumes_.Undo();
   if (!DirManager->ForeignStream) DirManager->Stream = volumes_.stream();
   return restored;
@@ -382,28 +332,16 @@ void ArchiverCore::ApplyUpdate() {
     EndUntouched(uoFailed, EZAException(kCodeNotOpen, this));
   }
 
-  FilesDone = 0;
-  FilesTotal = 0;
-  CancelRequested = false;
-  ProgressEnabled = true;
-  action_ = fxaIgnore;
-  copy_cancel_ = false;
-  TZAProcessOperation operation = poDelete;
-  for (int32_t i = 0; i < dir.Count(); ++i) {
-    const TDirItem& item = dir.ItemPtr(i);
-    if (!item.Pending) continue;
-    if (FilesTotal == 0) operation = item.EntryAction;
-    ++FilesTotal;
-  }
-
   first_change_ = FindFirstChange();
+  ApplyProgress& progress = pipeline_.Progress();
+  const TZAProcessOperation operation = pipeline_.BeginStep(dir, first_change_);
 
   bool cancel = false;
   DoOverallProgress(0.0, operation, ppStart, cancel);
   if (cancel) {
     // Nothing is written; the directory in memory must not keep items that
     // the archive does not hold, or a later Close would record them.
-    CancelRequested = true;
+    progress.CancelRequested = true;
     undo.Undo();
     last_update_.Outcome = uoCancelled;
     last_update_.RolledBack = true;
@@ -436,21 +374,22 @@ void ArchiverCore::ApplyUpdate() {
   // Workers start with the first block they get and are joined when the
   // transaction ends, however it ends.
   const int threads = CompressionThreadCount(CompressionThreads);
-  int32_t i = first_change_;  // the item being written
-  // While it is written, the first blocks of the items after it are read
-  // ahead for the workers.
-  pipeline::DirAheadItems ahead_items(dir, i);
+  // While an item is written, the first blocks of the items after it are
+  // read ahead for the workers.
+  DirAheadItems ahead_items(dir, pipeline_.Writing());
   // One block in flight beyond one per worker keeps every worker busy and the
   // memory of the job small.
   if (threads > 1) {
     parallel_ = std::make_unique<ParallelDeflate>(threads, threads + 1);
     lookahead_ = std::make_unique<EntryLookahead>(
-        *parallel_, env_, platform::kOpenRead | ShareModeFlags(Options.ShareMode),
-        ahead_items);
+        *parallel_, env_,
+        platform::kOpenRead | ShareModeFlags(Options.ShareMode), ahead_items);
   }
+  pipeline_.Writer().SetCompressor(parallel_.get(), lookahead_.get());
   struct WorkersEnd {
     ArchiverCore& core;
     ~WorkersEnd() {
+      core.pipeline_.Writer().SetCompressor(nullptr, nullptr);
       core.lookahead_.reset();
       core.parallel_.reset();
     }
@@ -460,52 +399,15 @@ void ArchiverCore::ApplyUpdate() {
   undo.Record([this] { return RollbackUpdate(); });
   try {
     BeginRewrite();
-    while (i < dir.Count() && !CancelRequested) {
-      const bool counted = dir.ItemPtr(i).Pending;
-      bool written;
-      do {
-        action_ = fxaIgnore;
-        written = true;
-        const TDirItem& item = dir.ItemPtr(i);
-        if (item.Pending && !pipeline::ChangesDirectoryOnly(item.EntryAction)) {
-          written = WriteEntry(i);
-        } else {
-          CopyEntry(i);
-        }
-      } while (action_ == fxaRetry);
-      if (action_ == fxaAbort || CancelRequested) break;
-      if (written) {
-        if (counted) ++FilesDone;
-        ++i;
-        continue;
-      }
-      // The item failed and the host chose to go on without it: a new item
-      // is dropped; one that replaced an existing entry gets that entry back
-      // (its old data and directory values), whatever its operation.
-      last_update_.FilesLeftOut.push_back(failure_name_);
-      TDirItem& failed = dir.ItemPtr(i);
-      const int32_t old =
-          failed.EntryAction == poAdd
-              ? -1
-              : pipeline::FindOldItem(DirManager->SavedDir, failed);
-      if (old < 0) {
-        dir.DeleteItem(i);
-        continue;
-      }
-      TDirItem previous;
-      DirManager->SavedDir.GetItem(old, previous);
-      pipeline::RestoreOldEntry(dir, i, previous);
-      CopyEntry(i);
-      ++i;
-    }
+    pipeline_.WriteItems(dir, DirManager->SavedDir, last_update_.FilesLeftOut);
 
-    if (!CancelRequested && action_ != fxaAbort) {
+    if (!pipeline_.Cancelled() && !pipeline_.Aborted()) {
       platform::MemoryStream* staged = volumes_.staging();
       if (staged != nullptr && staged->Size() > 0) {
         volumes_.stream()->WriteBuffer(staged->data(), staged->Size());
         staged->Clear();
       }
-      if (staging_) {
+      if (place_.staging) {
         PublishStagedTail();
       } else {
         DirManager->SaveDir(true, volumes_.stream());
@@ -517,13 +419,13 @@ void ArchiverCore::ApplyUpdate() {
   }
   volumes_.StopStaging();
 
-  if (CancelRequested || action_ == fxaAbort) {
-    if (CancelRequested || copy_cancel_) {
+  if (pipeline_.Cancelled() || pipeline_.Aborted()) {
+    if (pipeline_.Cancelled() || pipeline_.CopyCancelled()) {
       last_update_.Outcome = uoCancelled;
     } else {
       last_update_.Outcome = uoAborted;
-      last_update_.NativeError = failure_native_;
-      last_update_.Message = failure_message_;
+      last_update_.NativeError = pipeline_.LastFailure().native_error;
+      last_update_.Message = pipeline_.LastFailure().message;
     }
     last_update_.FilesLeftOut.clear();
     last_update_.RolledBack = roll_back();
@@ -550,7 +452,7 @@ void ArchiverCore::ApplyUpdate() {
     cancel = false;
   }
   if (cancel && !sources_deleted) {
-    CancelRequested = true;
+    progress.CancelRequested = true;
     last_update_.Outcome = uoCancelled;
     last_update_.FilesLeftOut.clear();
     last_update_.RolledBack = roll_back();
@@ -559,18 +461,18 @@ void ArchiverCore::ApplyUpdate() {
   }
 
   try {
-    if (staging_) CommitStagedTail();
+    if (place_.staging) CommitStagedTail();
   } catch (...) {
     // The staged copy and its directory are still in place: the archive
     // holds the update, though not yet moved down.
     DescribeCurrentException(last_update_);
     last_update_.Outcome = uoFailed;
     volumes_.undo().Commit();
-    backup_ = nullptr;
+    place_.backup = nullptr;
     throw;
   }
   volumes_.undo().Commit();
-  backup_ = nullptr;
+  place_.backup = nullptr;
   last_update_.Outcome = uoApplied;
   FlushArchive(*this);
   if (late_error) std::rethrow_exception(late_error);
