@@ -9,7 +9,10 @@ namespace tessaly::platform {
 // threads allocates and frees blocks of up to a few MiB on every thread;
 // a heap that keeps them for reuse (in a pool per thread, with a threshold
 // that grows with the blocks seen) holds far more memory than is in use.
-// The price is the system's work of mapping fresh memory for each block,
+// The source blocks are reused from a pool of their own, but the deflate
+// output of each block is allocated afresh: only the part deflate writes
+// takes memory, usually well under the buffer's worst-case size. The price
+// is the system's work of mapping fresh memory for each output block,
 // which a program compressing on one thread need not pay. Called once,
 // early, by a program; no effect where the heap already does this
 // (Windows serves such blocks from the system directly).
