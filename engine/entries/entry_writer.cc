@@ -483,7 +483,7 @@ bool EntryWriter::PackEntryData(platform::Stream& source,
   const TZip64Mode zip64_mode = settings_.zip64_mode;
   std::optional<ParallelCompression> parallel;
   if (parallel_ != nullptr) {
-    parallel.emplace(*parallel_, lookahead_);
+    parallel.emplace(ParallelCompression{*parallel_, lookahead_});
     if (lookahead_ != nullptr && !item.SourceStream) {
       parallel->first = lookahead_->Claim(item.SourceFileName, item.EntryLevel);
     }
