@@ -13,7 +13,9 @@ namespace tessaly::platform {
 // output of each block is allocated afresh: only the part deflate writes
 // takes memory, usually well under the buffer's worst-case size. The price
 // is the system's work of mapping fresh memory for each output block,
-// which a program compressing on one thread need not pay. Called once,
+// which a program compressing on one thread need not pay. The smaller
+// blocks of all threads share one heap, so a block freed by a worker is
+// reused by the next one whatever thread takes it. Called once,
 // early, by a program; no effect where the heap already does this
 // (Windows serves such blocks from the system directly).
 void ReturnLargeBlocksToTheSystem();
